@@ -1,0 +1,51 @@
+# Shared set-up for scripts/run and scripts/test: installs what is missing, then builds into build/.
+# Sourced, not run. Quick and quiet when everything is already there.
+
+QUENTERRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian/Ubuntu packages the program, its tests and its tools need.
+QUENTERRA_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-serialport-dev
+    fonts-lato tzdata
+    xvfb xauth xdotool
+)
+
+quenterra_sudo() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "error: installing packages needs root; run this as root or install sudo" >&2
+        return 1
+    fi
+}
+
+quenterra_install_missing() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if ! command -v apt-get >/dev/null 2>&1; then
+        echo "error: missing packages (${missing[*]}) and no apt-get to install them" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}"
+    quenterra_sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    quenterra_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+# quenterra_build <build dir> [extra cmake arguments...]
+quenterra_build() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$QUENTERRA_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    fi
+    cmake --build "$dir" --parallel "$(nproc)"
+}

@@ -1,0 +1,171 @@
+#include "app/Form1.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/ControlLists.h"
+#include "app/Look.h"
+
+namespace quenterra {
+namespace {
+
+void colourText(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+}  // namespace
+
+Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), services_(services)
+{
+    createControls();
+
+    year_ = std::make_unique<ComboSelector>(comYear_);
+    month_ = std::make_unique<ComboSelector>(comMonth_);
+    day_ = std::make_unique<ComboSelector>(comDay_);
+    hour_ = std::make_unique<ComboSelector>(comHour_);
+    minute_ = std::make_unique<ComboSelector>(comMinute_);
+    second_ = std::make_unique<ComboSelector>(comSecond_);
+    bright_ = std::make_unique<ComboSelector>(comBright_);
+    sele_ = std::make_unique<ComboSelector>(comSele_);
+    djsCaption_ = std::make_unique<LabelCaption>(lblDJS_);
+    nowCaption_ = std::make_unique<LabelCaption>(lblNow_);
+    refresh_ = std::make_unique<QtRefreshTimer>(timer1_);
+
+    const TargetSelectors targets{*year_, *month_, *day_, *hour_, *minute_, *second_};
+    display_ = std::make_unique<CountdownDisplay>(
+        services_.clock, targets, CountdownDisplay::Controls{*djsCaption_, *nowCaption_, *refresh_},
+        services_.messages);
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Quenterra  Ver 2.00"));
+    setWindowIcon(AppIcon());
+    setFont(WindowFont());
+    setFixedSize(Twips(9630), Twips(4170));
+
+    // Controls in tab-index order; the hidden selectors are made and hidden before the window is shown.
+    label1_ = new QLabel(QStringLiteral("  Quenterra Badge  "), this);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setGeometry(TwipsRect(120, 0, 9375, 600));
+    label1_->setFont(TitleFont());
+    label1_->setAlignment(Qt::AlignCenter);
+    colourText(label1_, QColor(0, 0, 255));
+
+    cmdSend_ = new QPushButton(QStringLiteral("Sync"), this);
+    cmdSend_->setObjectName(QStringLiteral("CmdSend"));
+    cmdSend_->setGeometry(TwipsRect(4800, 3600, 2175, 375));
+
+    cmdExit_ = new QPushButton(QStringLiteral("Exit"), this);
+    cmdExit_->setObjectName(QStringLiteral("CmdExit"));
+    cmdExit_->setGeometry(TwipsRect(7200, 3600, 2175, 375));
+    connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
+
+    progressBar1_ = new QProgressBar(this);
+    progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar1_->setGeometry(TwipsRect(2220, 3630, 2355, 330));
+    progressBar1_->setOrientation(Qt::Horizontal);
+    progressBar1_->setTextVisible(false);
+    progressBar1_->reset();
+
+    label4_ = new QLabel(QStringLiteral("Port :"), this);
+    label4_->setObjectName(QStringLiteral("Label4"));
+    label4_->setGeometry(TwipsRect(240, 3660, 735, 285));
+    label4_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    // Made after Label4, so that where the two overlap the drop-down lies above the label.
+    comSele_ = new QComboBox(this);
+    comSele_->setObjectName(QStringLiteral("ComSele"));
+    comSele_->setGeometry(TwipsRect(840, 3615, 1095, 360));
+
+    frame1_ = new QGroupBox(this);
+    frame1_->setObjectName(QStringLiteral("Frame1"));
+    frame1_->setGeometry(TwipsRect(120, 600, 9375, 2775));
+
+    lblDJS_ = new QLabel(QStringLiteral("888:88:88:88"), frame1_);
+    lblDJS_->setObjectName(QStringLiteral("LblDJS"));
+    lblDJS_->setGeometry(TwipsRect(1560, 480, 6300, 1035));
+    lblDJS_->setFont(CountdownFont());
+    lblDJS_->setAlignment(Qt::AlignCenter);
+    lblDJS_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    colourText(lblDJS_, QColor(255, 0, 0));
+
+    auto selector = [this](const char* name, QWidget* container, QRect geometry,
+                           const QStringList& items, const QString& initialText, bool shown) {
+        auto* combo = new QComboBox(container);
+        combo->setObjectName(QString::fromLatin1(name));
+        combo->setGeometry(geometry);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->addItems(items);
+        combo->setCurrentIndex(-1);
+        combo->setEditText(initialText);
+        combo->setVisible(shown);
+        return combo;
+    };
+    comSele_->setEditable(true);
+    comSele_->setInsertPolicy(QComboBox::NoInsert);
+    comSele_->addItems(PlainItems(QStringLiteral("COM"), 1, 8));
+    comSele_->setCurrentIndex(-1);
+    comSele_->setEditText(QStringLiteral("COM1"));
+
+    comYear_ = selector("ComYear", frame1_, TwipsRect(240, 240, 855, 360), PlainItems({}, 2012, 2020),
+                        QStringLiteral("2012"), false);
+    comMonth_ = selector("ComMonth", frame1_, TwipsRect(240, 720, 735, 360), NumberItems(1, 12),
+                         QStringLiteral(" 3"), false);
+    comDay_ = selector("ComDay", frame1_, TwipsRect(240, 1200, 735, 360), NumberItems(1, 31),
+                       QStringLiteral(" 1"), false);
+    comHour_ = selector("ComHour", frame1_, TwipsRect(8040, 240, 735, 360), NumberItems(0, 23),
+                        QStringLiteral(" 0"), false);
+    comMinute_ = selector("ComMinute", frame1_, TwipsRect(8040, 720, 735, 360), NumberItems(0, 59),
+                          QStringLiteral("0"), false);
+    comSecond_ = selector("ComSecond", frame1_, TwipsRect(8040, 1200, 735, 360), NumberItems(0, 59),
+                          QStringLiteral("0"), false);
+
+    label2_ = new QLabel(QStringLiteral("Clock Time :"), frame1_);
+    label2_->setObjectName(QStringLiteral("Label2"));
+    label2_->setGeometry(TwipsRect(2040, 2040, 1575, 375));
+    label2_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    lblNow_ = new QLabel(QStringLiteral("YY-MM-DD hh:mm:ss"), frame1_);
+    lblNow_->setObjectName(QStringLiteral("LblNow"));
+    lblNow_->setGeometry(TwipsRect(3480, 2040, 2895, 345));
+    lblNow_->setAlignment(Qt::AlignCenter);
+    lblNow_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+
+    comBright_ = selector("ComBright", this, TwipsRect(120, 3240, 615, 360),
+                          PlainItems({}, 1, 4), QStringLiteral("4"), false);
+
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName(QStringLiteral("Timer1"));
+    timer1_->setInterval(50);
+    connect(timer1_, &QTimer::timeout, this, &Form1::onTimer1);
+    timer1_->start();
+
+    // Tab order; labels, the frame and the progress bar take no focus, so focus starts on "Sync".
+    QWidget* const tabOrder[] = {cmdSend_, cmdExit_, comSele_, comYear_, comMonth_, comDay_,
+                                 comHour_, comMinute_, comSecond_, comBright_};
+    for (size_t i = 1; i < std::size(tabOrder); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+    progressBar1_->setFocusPolicy(Qt::NoFocus);
+    frame1_->setFocusPolicy(Qt::NoFocus);
+    cmdSend_->setFocus();
+}
+
+void Form1::load() { display_->ShowCountdown(); }
+
+void Form1::onTimer1() { display_->Tick(); }
+
+}  // namespace quenterra

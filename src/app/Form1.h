@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+#include "countdown/CountdownDisplay.h"
+#include "platform/Clock.h"
+#include "platform/Messages.h"
+#include "platform/QtControls.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace quenterra {
+
+// What the window reaches the outside world through.
+struct FormServices {
+    const Clock& clock;
+    Messages& messages;
+};
+
+// The program's one window: the title, the countdown with the clock, the port selector, the progress bar
+// and the buttons "Sync" and "Exit". Its controls carry the program's state.
+class Form1 final : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(FormServices services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The window load: runs once, before the window is shown.
+    void load();
+
+private:
+    void createControls();
+    void onTimer1();
+
+    FormServices services_;
+
+    QLabel* label1_ = nullptr;
+    QPushButton* cmdSend_ = nullptr;
+    QPushButton* cmdExit_ = nullptr;
+    QProgressBar* progressBar1_ = nullptr;
+    QComboBox* comSele_ = nullptr;
+    QLabel* label4_ = nullptr;
+    QGroupBox* frame1_ = nullptr;
+    QLabel* lblDJS_ = nullptr;
+    QComboBox* comYear_ = nullptr;
+    QComboBox* comMonth_ = nullptr;
+    QComboBox* comDay_ = nullptr;
+    QComboBox* comHour_ = nullptr;
+    QComboBox* comMinute_ = nullptr;
+    QComboBox* comSecond_ = nullptr;
+    QLabel* label2_ = nullptr;
+    QLabel* lblNow_ = nullptr;
+    QComboBox* comBright_ = nullptr;
+    QTimer* timer1_ = nullptr;
+
+    // The views of the controls that the logic works through.
+    std::unique_ptr<ComboSelector> year_, month_, day_, hour_, minute_, second_, bright_, sele_;
+    std::unique_ptr<LabelCaption> djsCaption_, nowCaption_;
+    std::unique_ptr<QtRefreshTimer> refresh_;
+    std::unique_ptr<CountdownDisplay> display_;
+};
+
+}  // namespace quenterra

@@ -1,0 +1,33 @@
+#include "countdown/CountdownDisplay.h"
+
+namespace quenterra {
+
+CountdownDisplay::CountdownDisplay(const Clock& clock, TargetSelectors targets, Controls controls,
+                                   Messages& messages, ClockText clockText)
+    : clock_(clock),
+      targets_(targets),
+      controls_(controls),
+      messages_(messages),
+      clockText_(std::move(clockText))
+{
+}
+
+void CountdownDisplay::ShowCountdown()
+{
+    const auto remaining = GetRemainingSeconds(clock_, targets_);
+    const QString text = remaining ? FormatCountdown(SplitCountdown(*remaining)) : kNoCountdownText;
+    controls_.timer1.setEnabled(true);
+    if (!CountdownInRange(remaining)) {
+        controls_.timer1.setEnabled(false);
+        messages_.show(kOutOfRangeText, kOutOfRangeTitle);
+    }
+    controls_.lblDJS.setCaption(text);
+}
+
+void CountdownDisplay::Tick()
+{
+    ShowCountdown();
+    controls_.lblNow.setCaption(clockText_.format(clock_.now()));
+}
+
+}  // namespace quenterra

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDateTime>
+
+namespace quenterra {
+
+// The local wall clock.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // The current local date and time in whole seconds (the fraction of the running second dropped).
+    virtual QDateTime now() const = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    QDateTime now() const override;
+};
+
+}  // namespace quenterra

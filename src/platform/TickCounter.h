@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace quenterra {
+
+// A monotonic millisecond counter that wraps from 4294967295 to 0, like timeGetTime.
+class TickCounter {
+public:
+    virtual ~TickCounter() = default;
+    virtual quint32 timeGetTime() = 0;
+};
+
+// Milliseconds of the system's monotonic clock (time since boot on Linux), cut to 32 bits.
+class SystemTickCounter final : public TickCounter {
+public:
+    quint32 timeGetTime() override;
+};
+
+}  // namespace quenterra

@@ -1,0 +1,41 @@
+#pragma once
+
+// Test entry points that pin what the tests rely on: the time zone, the locale and a headless platform.
+
+#include <QApplication>
+#include <QLocale>
+#include <QTest>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace quenterra::test {
+
+// Pins the process to the given time zone (an Olson name such as "UTC" or "Europe/Berlin") and to
+// the C locale, and makes sure a display is never needed.
+inline void pinEnvironment(const char* timeZone)
+{
+    qputenv("TZ", timeZone);
+    ::tzset();
+    qputenv("LC_ALL", "C");
+    qputenv("LANG", "C");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+}  // namespace quenterra::test
+
+#define QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, zone)       \
+    int main(int argc, char** argv)                          \
+    {                                                        \
+        quenterra::test::pinEnvironment(zone);               \
+        QApplication app(argc, argv);                        \
+        app.setAttribute(Qt::AA_Use96Dpi, true);             \
+        TestObject tc;                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                           \
+        return QTest::qExec(&tc, argc, argv);                \
+    }
+
+#define QUENTERRA_TEST_MAIN(TestObject) QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, "UTC")

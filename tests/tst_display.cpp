@@ -1,0 +1,177 @@
+// The live countdown and clock display: its texts, its stop on an out-of-range countdown, and the
+// clock label's format.
+
+#include <QTest>
+
+#include "app/ControlLists.h"
+#include "countdown/CountdownDisplay.h"
+#include "support/Fakes.h"
+#include "support/TestMain.h"
+
+using namespace quenterra;
+using namespace quenterra::test;
+
+namespace {
+
+// A display wired to fakes, with the target moment 2015-06-02 12:30:15 in its selectors.
+struct Rig {
+    FakeClock clock{QDateTime(QDate(2015, 6, 1), QTime(12, 0))};
+    FakeSelector year{PlainItems({}, 2012, 2020)};
+    FakeSelector month{NumberItems(1, 12)};
+    FakeSelector day{NumberItems(1, 31)};
+    FakeSelector hour{NumberItems(0, 23)};
+    FakeSelector minute{NumberItems(0, 59)};
+    FakeSelector second{NumberItems(0, 59)};
+    FakeCaption lblDJS{QStringLiteral("888:88:88:88")};
+    FakeCaption lblNow{QStringLiteral("YY-MM-DD hh:mm:ss")};
+    FakeRefreshTimer timer1;
+    FakeMessages messages;
+    CountdownDisplay display{clock, {year, month, day, hour, minute, second},
+                             {lblDJS, lblNow, timer1}, messages, ClockText(QLocale::c())};
+
+    Rig()
+    {
+        year.setListPosition(3);
+        month.setListPosition(5);
+        day.setListPosition(1);
+        hour.setListPosition(12);
+        minute.setListPosition(30);
+        second.setListPosition(15);
+    }
+};
+
+const ShownMessage kOutOfRange{QStringLiteral("Down Count Days Out of Range!"), QStringLiteral("Note")};
+
+}  // namespace
+
+class TestDisplay : public QObject {
+    Q_OBJECT
+
+private slots:
+    void inRangeAtStartKeepsRunning()
+    {
+        Rig rig;
+        rig.display.ShowCountdown();
+        QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  001:00:30:15  "));
+        QVERIFY(rig.timer1.isEnabled());
+        QVERIFY(rig.messages.shown.empty());
+        QCOMPARE(rig.lblNow.caption(), QStringLiteral("YY-MM-DD hh:mm:ss"));
+    }
+
+    void outOfRangeAtStart_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QString>("countdown");
+        QTest::newRow("past, as the built-in default target is")
+            << QDateTime(QDate(2019, 6, 1), QTime(12, 0)) << "-1459:23:29:45  ";
+        QTest::newRow("1000 days ahead")
+            << QDateTime(QDate(2015, 6, 2), QTime(12, 30, 15)).addDays(-1000) << " 1000:00:00:00  ";
+    }
+
+    void outOfRangeAtStart()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(QString, countdown);
+        Rig rig;
+        rig.clock.set(now);
+        bool timerWhileShown = true;
+        rig.messages.onShow = [&](const ShownMessage&) { timerWhileShown = rig.timer1.isEnabled(); };
+
+        rig.display.ShowCountdown();
+
+        QVERIFY2(!timerWhileShown, "the refresh must stop before the message is shown");
+        QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kOutOfRange});
+        QVERIFY(!rig.timer1.isEnabled());
+        QCOMPARE(rig.lblDJS.caption(), countdown);
+        QCOMPARE(rig.lblNow.caption(), QStringLiteral("YY-MM-DD hh:mm:ss"));
+        QCOMPARE(rig.lblNow.writes, 0);
+    }
+
+    void noTargetAtStart()
+    {
+        Rig rig;
+        rig.month.setListPosition(-1);
+        rig.display.ShowCountdown();
+        QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kOutOfRange});
+        QVERIFY(!rig.timer1.isEnabled());
+        QCOMPARE(rig.lblDJS.caption(), kNoCountdownText);
+    }
+
+    // Every tick in the target second shows zero; the first tick after it stops the refresh, shows
+    // the message once, and writes the clock after the message has gone.
+    void targetReachedWhileRunning()
+    {
+        Rig rig;
+        rig.clock.set(QDateTime(QDate(2015, 6, 2), QTime(12, 30, 14)));
+        rig.display.ShowCountdown();
+
+        rig.display.Tick();
+        QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:01  "));
+        QCOMPARE(rig.lblNow.caption(), QStringLiteral("2 Jun 2015 12:30:14"));
+        rig.clock.advance(1);
+        for (int i = 0; i < 3; ++i) {
+            rig.display.Tick();
+            QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:00  "));
+            QVERIFY(rig.timer1.isEnabled());
+        }
+        QVERIFY(rig.messages.shown.empty());
+
+        rig.clock.advance(1);
+        QString clockWhileShown;
+        rig.messages.onShow = [&](const ShownMessage&) {
+            clockWhileShown = rig.lblNow.caption();
+            rig.clock.advance(7);  // the user takes a while to dismiss it
+        };
+        rig.display.Tick();
+        QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kOutOfRange});
+        QVERIFY(!rig.timer1.isEnabled());
+        QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:-1  "));
+        QCOMPARE(clockWhileShown, QStringLiteral("2 Jun 2015 12:30:15"));
+        QCOMPARE(rig.lblNow.caption(), QStringLiteral("2 Jun 2015 12:30:23"));
+    }
+
+    void clockText_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QDateTime>("moment");
+        QTest::addColumn<QString>("text");
+        const QDateTime afternoon(QDate(2015, 6, 1), QTime(14, 5, 9));
+        const QDateTime midnight(QDate(2015, 6, 1), QTime(0, 0));
+        QTest::newRow("C") << QLocale::c() << afternoon << "1 Jun 2015 14:05:09";
+        QTest::newRow("C at midnight: the date alone") << QLocale::c() << midnight << "1 Jun 2015";
+        QTest::newRow("C one second after midnight")
+            << QLocale::c() << midnight.addSecs(1) << "1 Jun 2015 00:00:01";
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << afternoon
+                                << "01.06.15 14:05:09";
+        QTest::newRow("US English") << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon
+                                    << "6/1/15 2:05:09 PM";
+    }
+
+    void clockText()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QDateTime, moment);
+        QFETCH(QString, text);
+        QCOMPARE(ClockText(locale).format(moment), text);
+    }
+
+    void timeZoneFieldsRemoved_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("without");
+        QTest::newRow("trailing zone") << "HH:mm:ss t" << "HH:mm:ss";
+        QTest::newRow("leading zone") << "t HH:mm:ss" << "HH:mm:ss";
+        QTest::newRow("long zone name") << "h:mm:ss AP tttt" << "h:mm:ss AP";
+        QTest::newRow("quoted t kept") << "H 'h' mm 'et' ss t" << "H 'h' mm 'et' ss";
+    }
+
+    void timeZoneFieldsRemoved()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, without);
+        QCOMPARE(WithoutTimeZone(format), without);
+    }
+};
+
+QUENTERRA_TEST_MAIN(TestDisplay)
+#include "tst_display.moc"

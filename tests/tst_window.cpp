@@ -1,0 +1,269 @@
+// The window as the user meets it: its controls, lists, texts, looks and focus, and the live display.
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/ControlLists.h"
+#include "app/Form1.h"
+#include "support/Fakes.h"
+#include "support/TestMain.h"
+
+using namespace quenterra;
+using namespace quenterra::test;
+
+namespace {
+
+template <typename T = QWidget>
+T* control(const QWidget& form, const char* name)
+{
+    auto* found = form.findChild<T*>(QString::fromLatin1(name));
+    if (!found) {
+        qFatal("no control named %s", name);
+    }
+    return found;
+}
+
+QString controlText(QWidget* widget)
+{
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        return label->text();
+    }
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        return button->text();
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        return combo->currentText();
+    }
+    return {};
+}
+
+QStringList comboItems(const QWidget& form, const char* name)
+{
+    auto* combo = control<QComboBox>(form, name);
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) {
+        items << combo->itemText(i);
+    }
+    return items;
+}
+
+}  // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowItself()
+    {
+        FakeClock clock;
+        FakeMessages messages;
+        Form1 form({clock, messages});
+        QCOMPARE(form.objectName(), QStringLiteral("Form1"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quenterra  Ver 2.00"));
+        QCOMPARE(form.size(), QSize(642, 278));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QCOMPARE(form.font().pointSizeF(), 9.75);
+        QCOMPARE(form.font().weight(), QFont::Bold);
+        const QList<QSize> sizes = form.windowIcon().availableSizes();
+        for (const QSize size : {QSize(16, 16), QSize(32, 32), QSize(48, 48)}) {
+            QVERIFY2(sizes.contains(size), qPrintable(QStringLiteral("icon size %1").arg(size.width())));
+        }
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("text");
+
+        auto row = [](const char* name, const char* container, int l, int t, int w, int h, bool shown,
+                      const char* text) {
+            QTest::newRow(name) << name << container << QRect(l, t, w, h) << shown << text;
+        };
+        row("Label1", "Form1", 120, 0, 9375, 600, true, "  Quenterra Badge  ");
+        row("CmdSend", "Form1", 4800, 3600, 2175, 375, true, "Sync");
+        row("CmdExit", "Form1", 7200, 3600, 2175, 375, true, "Exit");
+        row("ProgressBar1", "Form1", 2220, 3630, 2355, 330, true, "");
+        row("ComSele", "Form1", 840, 3615, 1095, 360, true, "COM1");
+        row("Label4", "Form1", 240, 3660, 735, 285, true, "Port :");
+        row("Frame1", "Form1", 120, 600, 9375, 2775, true, "");
+        row("LblDJS", "Frame1", 1560, 480, 6300, 1035, true, "888:88:88:88");
+        row("ComYear", "Frame1", 240, 240, 855, 360, false, "2012");
+        row("ComMonth", "Frame1", 240, 720, 735, 360, false, " 3");
+        row("ComDay", "Frame1", 240, 1200, 735, 360, false, " 1");
+        row("ComHour", "Frame1", 8040, 240, 735, 360, false, " 0");
+        row("ComMinute", "Frame1", 8040, 720, 735, 360, false, "0");
+        row("ComSecond", "Frame1", 8040, 1200, 735, 360, false, "0");
+        row("Label2", "Frame1", 2040, 2040, 1575, 375, true, "Clock Time :");
+        row("LblNow", "Frame1", 3480, 2040, 2895, 345, true, "YY-MM-DD hh:mm:ss");
+        row("ComBright", "Form1", 120, 3240, 615, 360, false, "4");
+    }
+
+    // Each control in its container at its place, shown or hidden, with its initial text.
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, container);
+        QFETCH(QRect, twips);
+        QFETCH(bool, shown);
+        QFETCH(QString, text);
+
+        FakeClock clock;
+        FakeMessages messages;
+        Form1 form({clock, messages});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QWidget* widget = control(form, qPrintable(name));
+        QCOMPARE(widget->parentWidget()->objectName(), container);
+        QCOMPARE(widget->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15,
+                                           twips.height() / 15));
+        QCOMPARE(widget->isVisible(), shown);
+        QCOMPARE(controlText(widget), text);
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            QVERIFY(combo->isEditable());
+            QCOMPARE(combo->currentIndex(), -1);
+        }
+    }
+
+    void lists_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("ComYear") << "ComYear"
+                                 << QStringList{"2012", "2013", "2014", "2015", "2016", "2017",
+                                                "2018", "2019", "2020"};
+        QTest::newRow("ComMonth") << "ComMonth" << NumberItems(1, 12);
+        QTest::newRow("ComDay") << "ComDay" << NumberItems(1, 31);
+        QTest::newRow("ComHour") << "ComHour" << NumberItems(0, 23);
+        QTest::newRow("ComMinute") << "ComMinute" << NumberItems(0, 59);
+        QTest::newRow("ComSecond") << "ComSecond" << NumberItems(0, 59);
+        QTest::newRow("ComBright") << "ComBright" << QStringList{"1", "2", "3", "4"};
+        QTest::newRow("ComSele") << "ComSele"
+                                 << QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
+                                                "COM7", "COM8"};
+    }
+
+    void lists()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, items);
+        FakeClock clock;
+        FakeMessages messages;
+        Form1 form({clock, messages});
+        QCOMPARE(comboItems(form, qPrintable(name)), items);
+    }
+
+    void listItemSpelling()
+    {
+        QCOMPARE(NumberItems(0, 23).first(), QStringLiteral(" 0"));
+        QCOMPARE(NumberItems(1, 31).at(9), QStringLiteral("10"));
+        QCOMPARE(NumberItems(0, 59).at(9), QStringLiteral(" 9"));
+    }
+
+    void looks()
+    {
+        FakeClock clock;
+        FakeMessages messages;
+        Form1 form({clock, messages});
+        auto* title = control<QLabel>(form, "Label1");
+        QCOMPARE(title->font().pointSizeF(), 20.25);
+        QCOMPARE(title->font().weight(), QFont::Bold);
+        QVERIFY(title->font().underline());
+        QCOMPARE(title->alignment(), Qt::AlignCenter);
+        QCOMPARE(title->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+
+        auto* countdown = control<QLabel>(form, "LblDJS");
+        QCOMPARE(countdown->font().pointSizeF(), 39.0);
+        QCOMPARE(countdown->font().weight(), QFont::Bold);
+        QCOMPARE(countdown->alignment(), Qt::AlignCenter);
+        QCOMPARE(countdown->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QVERIFY(countdown->frameShape() != QFrame::NoFrame);
+
+        auto* clockLabel = control<QLabel>(form, "LblNow");
+        QCOMPARE(clockLabel->alignment(), Qt::AlignCenter);
+        QVERIFY(clockLabel->frameShape() != QFrame::NoFrame);
+        QCOMPARE(clockLabel->font(), form.font());
+        QCOMPARE(control<QLabel>(form, "Label4")->frameShape(), QFrame::NoFrame);
+
+        auto* timer = control<QTimer>(form, "Timer1");
+        QCOMPARE(timer->interval(), 50);
+        QVERIFY(timer->isActive());
+    }
+
+    // Focus starts on "Sync"; Tab walks Sync, Exit, the port selector; the drop-down lies above
+    // the label it overlaps.
+    void focusAndOrder()
+    {
+        FakeClock clock;
+        FakeMessages messages;
+        Form1 form({clock, messages});
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(QApplication::focusWidget(), control(form, "CmdSend"));
+
+        QStringList walk;
+        for (int i = 0; i < 4; ++i) {
+            walk << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(walk, (QStringList{"CmdSend", "CmdExit", "ComSele", "CmdSend"}));
+
+        const QObjectList stacking = form.children();
+        QVERIFY(stacking.indexOf(control(form, "ComSele")) > stacking.indexOf(control(form, "Label4")));
+    }
+
+    void countsLive()
+    {
+        FakeClock clock(QDateTime(QDate(2015, 6, 1), QTime(12, 0)));
+        FakeMessages messages;
+        Form1 form({clock, messages});
+        control<QComboBox>(form, "ComYear")->setCurrentIndex(3);
+        control<QComboBox>(form, "ComMonth")->setCurrentIndex(5);
+        control<QComboBox>(form, "ComDay")->setCurrentIndex(1);
+        control<QComboBox>(form, "ComHour")->setCurrentIndex(12);
+        control<QComboBox>(form, "ComMinute")->setCurrentIndex(30);
+        control<QComboBox>(form, "ComSecond")->setCurrentIndex(15);
+        form.load();
+        auto* countdown = control<QLabel>(form, "LblDJS");
+        auto* clockLabel = control<QLabel>(form, "LblNow");
+        QCOMPARE(countdown->text(), QStringLiteral("  001:00:30:15  "));
+        QCOMPARE(clockLabel->text(), QStringLiteral("YY-MM-DD hh:mm:ss"));
+        form.show();
+
+        QTRY_COMPARE(clockLabel->text(), QStringLiteral("1 Jun 2015 12:00:00"));
+        clock.advance(1);
+        QTRY_COMPARE(countdown->text(), QStringLiteral("  001:00:30:14  "));
+        QTRY_COMPARE(clockLabel->text(), QStringLiteral("1 Jun 2015 12:00:01"));
+        clock.advance(3600);
+        QTRY_COMPARE(countdown->text(), QStringLiteral("  000:23:30:14  "));
+        QVERIFY(messages.shown.empty());
+    }
+
+    // With the hidden selectors' built-in texts the date has no chosen item: out of range at start.
+    void outOfRangeAtStartStopsBeforeTheFirstTick()
+    {
+        FakeClock clock;
+        FakeMessages messages;
+        Form1 form({clock, messages});
+        form.load();
+        QCOMPARE(messages.shown.size(), size_t(1));
+        QCOMPARE(messages.shown[0].text, QStringLiteral("Down Count Days Out of Range!"));
+        QCOMPARE(messages.shown[0].title, QStringLiteral("Note"));
+        QVERIFY(!control<QTimer>(form, "Timer1")->isActive());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(control<QLabel>(form, "LblNow")->text(), QStringLiteral("YY-MM-DD hh:mm:ss"));
+        QCOMPARE(messages.shown.size(), size_t(1));
+    }
+};
+
+QUENTERRA_TEST_MAIN(TestWindow)
+#include "tst_window.moc"
