@@ -1,0 +1,74 @@
+#include "settings/Settings.h"
+
+#include <QFile>
+
+#include <limits>
+
+#include "platform/IniDocument.h"
+#include "platform/PrivateProfile.h"
+#include "platform/ProfileFile.h"
+
+namespace quenterra {
+namespace {
+
+std::array<Selector*, kSettingRows.size()> inRowOrder(const SettingsSelectors& s)
+{
+    return {&s.year, &s.month, &s.day, &s.hour, &s.minute, &s.second, &s.bright};
+}
+
+constexpr int kHighestPinnedPort = 32;
+constexpr QByteArrayView kPortsSection = "Ports";
+
+}  // namespace
+
+SettingsStore::SettingsStore(SettingsLocation location) : location_(std::move(location)) {}
+
+void SettingsStore::Load(SettingsSelectors selectors)
+{
+    const IniDocument document(ProfileFile(location_.loadPath).read().value_or(QByteArray()));
+    const bool sameFile = location_.savePath == location_.loadPath;
+    const IniDocument target = sameFile ? document
+                                        : IniDocument(ProfileFile(location_.savePath)
+                                                          .read()
+                                                          .value_or(QByteArray()));
+    const auto list = inRowOrder(selectors);
+    for (size_t i = 0; i < kSettingRows.size(); ++i) {
+        const SettingRow& row = kSettingRows[i];
+        Selector& selector = *list[i];
+        const qint32 value = ProfileInt(document, row.section, row.key, row.defaultValue);
+        const qint64 position = qint64(value) - row.offset;
+        const bool fits = value >= std::numeric_limits<qint16>::min() &&
+                          value <= std::numeric_limits<qint16>::max() && position >= -1 &&
+                          position < selector.count();
+        selector.setListPosition(fits ? static_cast<int>(position) : -1);
+        loaded_[i] = {document.value(row.section, row.key), target.value(row.section, row.key), fits};
+    }
+
+    portPins_.clear();
+    for (int n = 1; n <= kHighestPinnedPort; ++n) {
+        const auto device = document.value(kPortsSection, QByteArray("COM") + QByteArray::number(n));
+        if (device && !device->isEmpty()) {
+            portPins_.insert(n, QFile::decodeName(*device));
+        }
+    }
+}
+
+bool SettingsStore::Save(SettingsSelectors selectors) const
+{
+    const auto list = inRowOrder(selectors);
+    return ProfileFile(location_.savePath).update([&](IniDocument& document) {
+        for (size_t i = 0; i < kSettingRows.size(); ++i) {
+            const SettingRow& row = kSettingRows[i];
+            const Loaded& loaded = loaded_[i];
+            if (document.value(row.section, row.key) != loaded.baseline) {
+                continue;  // changed in the file while the program ran: the user's edit wins
+            }
+            const QByteArray text = loaded.fits || !loaded.text
+                                        ? QByteArray::number(list[i]->listPosition() + row.offset)
+                                        : *loaded.text;
+            document.setValue(row.section, row.key, text);
+        }
+    });
+}
+
+}  // namespace quenterra
