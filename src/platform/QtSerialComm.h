@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "platform/PortMap.h"
+#include "platform/SerialComm.h"
+
+namespace quenterra {
+
+// Line settings: baud rate, parity, data bits and stop bits.
+struct LineSettings {
+    qint32 baudRate = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    friend bool operator==(const LineSettings&, const LineSettings&) = default;
+};
+
+// Reads "baud,parity,data,stop" such as "1200,n,8,1": baud a positive whole number, parity one of
+// n e o m s (either case), data bits 5 to 8, stop bits 1, 1.5 or 2. Blanks around the fields are
+// allowed. Anything else gives nothing.
+std::optional<LineSettings> ParseLineSettings(const QString& text);
+
+// What to tell a user who may not open the device at `devicePath`: on Unix-like systems, the
+// group that owns it and how to join that group.
+QString DeviceAccessAdvice(const QString& devicePath);
+
+// The serial-port component over QSerialPort. Port numbers stand for the devices of a PortMap.
+// The port opens write-only without flow control; queued bytes move to the device while the event
+// loop runs.
+class QtSerialComm final : public SerialComm {
+public:
+    explicit QtSerialComm(PortMap portMap = {});
+    ~QtSerialComm() override;
+    QtSerialComm(const QtSerialComm&) = delete;
+    QtSerialComm& operator=(const QtSerialComm&) = delete;
+
+    // The map the next open uses; replacing it leaves an open port as it is.
+    const PortMap& portMap() const { return portMap_; }
+    void setPortMap(const PortMap& portMap) { portMap_ = portMap; }
+
+    int commPort() const override { return commPort_; }
+    void setCommPort(int port) override;
+
+    QString settings() const override { return settingsText_; }
+    // Takes effect at once when the port is open.
+    void setSettings(const QString& settings) override;
+
+    bool portOpen() const override;
+    // Closing discards bytes that have not reached the line yet (wait for outBufferCount() == 0
+    // first), so it never waits for a slow line to drain.
+    void setPortOpen(bool open) override;
+
+    bool dtrEnable() const override { return dtrEnable_; }
+    void setDTREnable(bool enable) override;
+
+    void output(const QString& text) override;
+    void output(const QByteArray& bytes) override;
+
+    // Bytes still in this program's buffer plus those in the system's transmit queue.
+    int outBufferCount() override;
+
+private:
+    QString portLabel() const;
+    void open();
+    void close();
+    void requireOpen(const char* operation) const;
+    void throwIfDeviceFailed();
+    void applyDtr(bool enable);
+
+    PortMap portMap_;
+    int commPort_ = 1;
+    LineSettings lineSettings_;
+    QString settingsText_ = QStringLiteral("9600,n,8,1");
+    bool dtrEnable_ = false;
+    std::unique_ptr<QSerialPort> port_;  // set while open
+    QString openPath_;                   // the device the open port stands for
+};
+
+}  // namespace quenterra
