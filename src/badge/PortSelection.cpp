@@ -1,0 +1,64 @@
+#include "badge/PortSelection.h"
+
+namespace quenterra {
+
+QString PortName(int number) { return QStringLiteral("COM") + QString::number(number); }
+
+std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele)
+{
+    std::vector<ProbeOutcome> outcomes;
+    comSele.clear();
+    int highestFound = 0;
+    for (int n = 1; n <= kHighestPortNumber; ++n) {
+        ProbeOutcome outcome{n, false, {}};
+        try {
+            comm.setCommPort(n);
+            comm.setPortOpen(true);
+            if (comm.portOpen()) {
+                comSele.addItem(PortName(n));
+                highestFound = n;
+                outcome.opened = true;
+            }
+            comm.setPortOpen(false);
+        } catch (const CommError& error) {
+            outcome.failure = error.message();
+            // A port left open here would make every later number fail, and every "Sync" look busy.
+            try {
+                if (comm.portOpen()) {
+                    comm.setPortOpen(false);
+                }
+            } catch (const CommError&) {
+            }
+        }
+        outcomes.push_back(outcome);
+    }
+    if (comSele.count() > 0) {
+        comSele.setText(comSele.item(highestFound > 2 ? comSele.count() - 1 : 0));
+    }
+    return outcomes;
+}
+
+bool ReadComSet(const Selector& comSele, SerialComm& comm, Messages& messages)
+{
+    const QString text = comSele.text();
+    int number = 0;
+    for (int n = 1; n <= kHighestPortNumber && number == 0; ++n) {
+        if (text == PortName(n)) {
+            number = n;
+        }
+    }
+    if (number == 0) {
+        messages.show(QStringLiteral("Set Port Number Error!"), kErrorTitle);
+        return false;
+    }
+    try {
+        comm.setCommPort(number);
+        comm.setSettings(kLineSettings);
+    } catch (const CommError&) {
+        messages.show(kPortInUseText, kWarningTitle);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quenterra

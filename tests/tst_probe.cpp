@@ -1,0 +1,89 @@
+// The port probe at start-up: which ports are listed, and which one is chosen.
+
+#include <QTest>
+
+#include "badge/PortSelection.h"
+#include "support/FakeBadgeLink.h"
+#include "support/Fakes.h"
+#include "support/TestMain.h"
+
+using namespace quenterra;
+using namespace quenterra::test;
+
+namespace {
+
+QStringList itemsOf(const Selector& selector)
+{
+    QStringList items;
+    for (int i = 0; i < selector.count(); ++i) {
+        items << selector.item(i);
+    }
+    return items;
+}
+
+}  // namespace
+
+class TestProbe : public QObject {
+    Q_OBJECT
+
+private slots:
+    void choices_data()
+    {
+        QTest::addColumn<QList<int>>("opening");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("none") << QList<int>{} << QStringList{} << "";
+        QTest::newRow("only COM1") << QList<int>{1} << QStringList{"COM1"} << "COM1";
+        QTest::newRow("COM1 and COM2: the first") << QList<int>{1, 2} << QStringList{"COM1", "COM2"}
+                                                  << "COM1";
+        QTest::newRow("only COM2") << QList<int>{2} << QStringList{"COM2"} << "COM2";
+        QTest::newRow("COM1 and COM3: the highest") << QList<int>{1, 3} << QStringList{"COM1", "COM3"}
+                                                    << "COM3";
+        QTest::newRow("probe order, not text order")
+            << QList<int>{12, 1, 3} << QStringList{"COM1", "COM3", "COM12"} << "COM12";
+        QTest::newRow("only COM3") << QList<int>{3} << QStringList{"COM3"} << "COM3";
+        QTest::newRow("COM32") << QList<int>{2, 32} << QStringList{"COM2", "COM32"} << "COM32";
+    }
+
+    void choices()
+    {
+        QFETCH(QList<int>, opening);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, chosen);
+        FakeSerialComm comm;
+        comm.openable = std::set<int>(opening.begin(), opening.end());
+        FakeSelector comSele(QStringList{"COM1", "COM2", "COM8"}, QStringLiteral("COM1"));
+
+        const auto outcomes = ProbePorts(comm, comSele);
+
+        QCOMPARE(itemsOf(comSele), listed);
+        QCOMPARE(comSele.text(), chosen);
+        QVERIFY(!comm.portOpen());
+        QCOMPARE(int(outcomes.size()), 32);
+        for (const ProbeOutcome& outcome : outcomes) {
+            QCOMPARE(outcome.opened, opening.contains(outcome.number));
+            QCOMPARE(outcome.failure.isEmpty(), outcome.opened);
+        }
+        // Every port that opened was closed again, right after.
+        QCOMPARE(comm.log.count(QStringLiteral("PortOpen=true")), opening.size());
+        QCOMPARE(comm.log.count(QStringLiteral("PortOpen=false")), opening.size());
+    }
+
+    // A port whose open state cannot be read after it opened is closed anyway, so that the ports
+    // after it can still be probed and "Sync" does not find the port busy.
+    void failureAfterOpeningClosesThePort()
+    {
+        FakeSerialComm comm;
+        comm.openable = {1, 2, 5};
+        comm.failOpenReadOnceOn = 2;
+        FakeSelector comSele;
+        const auto outcomes = ProbePorts(comm, comSele);
+        QCOMPARE(itemsOf(comSele), (QStringList{"COM1", "COM5"}));
+        QCOMPARE(comSele.text(), QStringLiteral("COM5"));
+        QVERIFY(!comm.portOpen());
+        QCOMPARE(outcomes[1].failure, QStringLiteral("cannot read"));
+    }
+};
+
+QUENTERRA_TEST_MAIN(TestProbe)
+#include "tst_probe.moc"

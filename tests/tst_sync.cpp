@@ -1,0 +1,315 @@
+// The sync as the press of "Sync" runs it, with a fake serial component, tick counter and pump.
+
+#include <QTest>
+
+#include "badge/BadgeSync.h"
+#include "badge/PortSelection.h"
+#include "support/FakeBadgeLink.h"
+#include "support/Fakes.h"
+#include "support/TestMain.h"
+
+using namespace quenterra;
+using namespace quenterra::test;
+
+namespace {
+
+// The target 2015-10-04 16:05:06 lies 123 days 04:05:06 after the rig's clock.
+struct Rig {
+    FakeClock clock{QDateTime(QDate(2015, 6, 3), QTime(12, 0))};
+    FakeMessages messages;
+    FakeTicks ticks;
+    FakePump pump{ticks};
+    FakeSerialComm comm;
+    HiddenSelectors selectors;
+    FakeSelector sele{{}, QStringLiteral("COM3")};
+    FakeProgressBar progress;
+    BadgeSync sync{{comm, clock, messages, ticks, pump},
+                   selectors.targets(),
+                   {sele, selectors.bright, progress}};
+
+    Rig()
+    {
+        selectors.setTarget(2015, 10, 4, 16, 5, 6);
+        selectors.bright.setListPosition(3);
+    }
+};
+
+const QStringList kFullSync{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
+                            "Output=Helld", "Output=06 05 04 01 02 03 00", "PortOpen=false"};
+const QStringList kSteppedBar{"Max=3", "Min=0", "Value=1", "Value=2", "Value=3", "Value=0"};
+const ShownMessage kPortInUse{QStringLiteral("Port in use or not port"), QStringLiteral("Warning")};
+
+}  // namespace
+
+class TestSync : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fullSync()
+    {
+        Rig rig;
+        const quint32 start = rig.ticks.now();
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.comm.log, kFullSync);
+        QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 06050401020300"));
+        QCOMPARE(rig.progress.history, kSteppedBar);
+        QVERIFY(rig.messages.shown.empty());
+        QVERIFY(!rig.comm.portOpen());
+        QVERIFY2(rig.ticks.now() - start >= 202, "two pauses of more than 100 ms each");
+        QVERIFY(!rig.sync.inProgress());
+    }
+
+    void refusedPortNames_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char* text : {"", "com3", "COM03", "COM3 ", " COM3", "COM 3", "COM0", "COM33",
+                                 "COM", "3"}) {
+            QTest::newRow(qPrintable(QStringLiteral("\"%1\"").arg(QLatin1String(text))))
+                << QString::fromLatin1(text);
+        }
+    }
+
+    void refusedPortNames()
+    {
+        QFETCH(QString, text);
+        Rig rig;
+        rig.sele.setText(text);
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Set Port Number Error!", "Error"}}));
+        QVERIFY(rig.comm.log.isEmpty());
+        QVERIFY(rig.progress.history.isEmpty());
+    }
+
+    void acceptedPortNames_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("port");
+        QTest::newRow("COM1") << "COM1" << 1;
+        QTest::newRow("COM10 is ten, not one") << "COM10" << 10;
+        QTest::newRow("COM32") << "COM32" << 32;
+    }
+
+    void acceptedPortNames()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, port);
+        FakeSerialComm comm;
+        FakeMessages messages;
+        QVERIFY(ReadComSet(FakeSelector({}, text), comm, messages));
+        QCOMPARE(comm.log, (QStringList{QStringLiteral("CommPort=%1").arg(port),
+                                        "Settings=1200,n,8,1"}));
+        QVERIFY(messages.shown.empty());
+    }
+
+    // Each way a sync can fail: its Message, what reached the component, and the port closed after.
+    void failures_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<ShownMessage>("message");
+
+        QTest::newRow("the port does not open")
+            << "no such port" << QStringList{"CommPort=3", "Settings=1200,n,8,1"} << kPortInUse;
+        QTest::newRow("the port reads back closed")
+            << "reads closed"
+            << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=false"}
+            << ShownMessage{"Open port fail!", "Error"};
+        QTest::newRow("DTR cannot be set")
+            << "dtr" << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "PortOpen=false"}
+            << kPortInUse;
+        QTest::newRow("the target has passed")
+            << "past"
+            << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
+                           "PortOpen=false"}
+            << ShownMessage{"Down Count Days Out of Range!", "Note"};
+        QTest::newRow("1000 days ahead")
+            << "1000 days"
+            << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
+                           "PortOpen=false"}
+            << ShownMessage{"Down Count Days Out of Range!", "Note"};
+        QTest::newRow("no target")
+            << "no target"
+            << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
+                           "PortOpen=false"}
+            << ShownMessage{"Down Count Days Out of Range!", "Note"};
+        QTest::newRow("the port number is refused")
+            << "commport" << QStringList{} << kPortInUse;
+        QTest::newRow("the line settings are refused")
+            << "settings" << QStringList{"CommPort=3"} << kPortInUse;
+        QTest::newRow("the busy test cannot read the port")
+            << "busy read" << QStringList{} << kPortInUse;
+    }
+
+    void failures()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, log);
+        QFETCH(ShownMessage, message);
+        Rig rig;
+        if (fault == "no such port") {
+            rig.comm.openable = {};
+        } else if (fault == "reads closed") {
+            rig.comm.opensButReadsClosed = true;
+        } else if (fault == "dtr") {
+            rig.comm.failDtr = true;
+        } else if (fault == "past") {
+            rig.clock.set(QDateTime(QDate(2015, 10, 4), QTime(16, 5, 7)));
+        } else if (fault == "1000 days") {
+            rig.clock.set(QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)).addDays(-1000));
+        } else if (fault == "no target") {
+            rig.selectors.minute.setListPosition(-1);
+        } else if (fault == "commport") {
+            rig.comm.failSetCommPort = true;
+        } else if (fault == "settings") {
+            rig.comm.failSettings = true;
+        } else if (fault == "busy read") {
+            rig.comm.failPortOpenRead = true;
+        }
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.comm.log, log);
+        QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{message});
+        QVERIFY(rig.comm.sent.isEmpty());
+        QVERIFY2(rig.progress.history.isEmpty(), "a refused or failed sync leaves the bar alone");
+        rig.comm.failPortOpenRead = false;
+        QVERIFY(!rig.comm.portOpen());
+        QVERIFY(!rig.sync.inProgress());
+    }
+
+    void finalCloseFails()
+    {
+        Rig rig;
+        rig.comm.failClose = true;
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.comm.sent.size(), 12);
+        QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kPortInUse});
+    }
+
+    // Once the port is open, a step that fails is skipped without a word and the rest still runs.
+    void failedStepsAreSkipped_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("wake string") << "text" << QByteArray::fromHex("06050401020300");
+        QTest::newRow("frame") << "bytes" << QByteArray("Helld");
+        QTest::newRow("output count (the device has gone)")
+            << "count" << QByteArray::fromHex("48656C6C64 06050401020300");
+    }
+
+    void failedStepsAreSkipped()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, sent);
+        Rig rig;
+        rig.comm.failTextOutput = fault == "text";
+        rig.comm.failByteOutput = fault == "bytes";
+        rig.comm.failOutBufferCount = fault == "count";
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.comm.sent, sent);
+        QCOMPARE(rig.progress.history, kSteppedBar);
+        QVERIFY(rig.messages.shown.empty());
+        QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
+    }
+
+    // The drain wait lasts while bytes are queued, and gives up after two seconds.
+    void drainWait()
+    {
+        Rig rig;
+        rig.comm.drainPerRead = 1;
+        int pumpsAtDrainEnd = 0;
+        rig.pump.onPump = [&] {
+            if (pumpsAtDrainEnd == 0 && rig.comm.outBufferCount() == 0) {
+                pumpsAtDrainEnd = rig.pump.pumps;
+            }
+        };
+        rig.sync.CmdSendClick();
+        QVERIFY(pumpsAtDrainEnd >= 6);  // 12 bytes, two leave per pass (one read here, one there)
+        QCOMPARE(rig.progress.history, kSteppedBar);
+    }
+
+    void drainTimeout()
+    {
+        Rig rig;
+        rig.comm.drainPerRead = 0;
+        const quint32 start = rig.ticks.now();
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Send timeout!", "Error"}}));
+        QVERIFY(rig.ticks.now() - start > 2000);
+        QVERIFY(rig.ticks.now() - start < 2100);
+        QCOMPARE(rig.progress.history, (QStringList{"Max=3", "Min=0", "Value=1", "Value=0"}));
+        QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
+    }
+
+    // A second press while the sync waits gets "Sending!", touches nothing of the running sync, and
+    // holds it until dismissed; the first sync then completes.
+    void secondPressDuringASync()
+    {
+        Rig rig;
+        int presses = 0;
+        quint32 dismissedAt = 0;
+        rig.pump.onPump = [&] {
+            if (rig.progress.history.endsWith("Value=2") && presses == 0) {
+                ++presses;
+                rig.sele.setText(QStringLiteral("COM7"));
+                rig.messages.onShow = [&](const ShownMessage&) {
+                    rig.ticks.advance(5000);  // the user reads it for five seconds
+                    dismissedAt = rig.ticks.now();
+                };
+                rig.sync.CmdSendClick();
+                QVERIFY(rig.sync.inProgress());
+            }
+        };
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Sending!", "Waits"}}));
+        QCOMPARE(rig.comm.log, kFullSync);
+        QCOMPARE(rig.progress.history, kSteppedBar);
+        QVERIFY(rig.ticks.now() > dismissedAt);
+        QVERIFY(!rig.sync.inProgress());
+    }
+
+    // The target passes between the range check and the frame: the frame carries zeros.
+    void targetPassesDuringTheSync()
+    {
+        Rig rig;
+        rig.clock.set(QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)));
+        rig.clock.upcoming = {QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)),
+                              QDateTime(QDate(2015, 10, 4), QTime(16, 5, 7))};
+        rig.sync.CmdSendClick();
+        QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 00000000000000"));
+        QVERIFY(rig.messages.shown.empty());
+    }
+
+    void waitMilliseconds_data()
+    {
+        QTest::addColumn<quint32>("start");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("ordinary") << quint32(5000) << 100;
+        QTest::newRow("across the wrap at 2^32") << quint32(0xFFFFFFC0) << 100;
+        QTest::newRow("across 2^31") << quint32(0x7FFFFFC0) << 100;
+        QTest::newRow("zero") << quint32(77) << 0;
+    }
+
+    void waitMilliseconds()
+    {
+        QFETCH(quint32, start);
+        QFETCH(int, ms);
+        Rig rig;
+        rig.ticks = FakeTicks(start);
+        quint32 lastPump = 0;
+        rig.pump.onPump = [&] { lastPump = rig.ticks.now(); };
+        rig.sync.WaitMilliseconds(ms);
+        const quint32 elapsed = rig.ticks.now() - start;
+        QVERIFY2(elapsed >= quint32(ms) + 1, "the wait ends only after more than ms have passed");
+        QVERIFY2(elapsed <= quint32(ms) + 2, "and not much later");
+        QCOMPARE(lastPump, rig.ticks.now());  // events are pumped once more after the last reading
+    }
+
+    void negativeWaitPumpsOnce()
+    {
+        Rig rig;
+        rig.sync.WaitMilliseconds(-5);
+        QCOMPARE(rig.pump.pumps, 1);
+    }
+};
+
+QUENTERRA_TEST_MAIN(TestSync)
+#include "tst_sync.moc"
