@@ -2,7 +2,6 @@
 
 #include <QTest>
 
-#include "app/ControlLists.h"
 #include "countdown/Countdown.h"
 #include "support/Fakes.h"
 #include "support/TestMain.h"
@@ -10,31 +9,17 @@
 using namespace quenterra;
 
 Q_DECLARE_METATYPE(std::optional<int>)
-using quenterra::test::FakeClock;
-using quenterra::test::FakeSelector;
+using namespace quenterra::test;
 
 namespace {
 
-// The six target selectors with their real lists, set the way the settings load sets them.
-struct Targets {
-    FakeSelector year{PlainItems({}, 2012, 2020)};
-    FakeSelector month{NumberItems(1, 12)};
-    FakeSelector day{NumberItems(1, 31)};
-    FakeSelector hour{NumberItems(0, 23)};
-    FakeSelector minute{NumberItems(0, 59)};
-    FakeSelector second{NumberItems(0, 59)};
-
-    Targets(int y, int mo, int d, int h, int mi, int s)
-    {
-        year.setListPosition(y - 2012);
-        month.setListPosition(mo - 1);
-        day.setListPosition(d - 1);
-        hour.setListPosition(h);
-        minute.setListPosition(mi);
-        second.setListPosition(s);
-    }
-    TargetSelectors view() const { return {year, month, day, hour, minute, second}; }
-};
+// The target selectors holding the given target, as the settings load leaves them.
+HiddenSelectors holding(int y, int mo, int d, int h, int mi, int s)
+{
+    HiddenSelectors selectors;
+    selectors.setTarget(y, mo, d, h, mi, s);
+    return selectors;
+}
 
 QDateTime local(int y, int mo, int d, int h, int mi, int s)
 {
@@ -104,15 +89,15 @@ private slots:
         QFETCH(QList<int>, fields);
         QFETCH(bool, inRange);
 
-        const Targets targets(selectors[0], selectors[1], selectors[2], selectors[3], selectors[4],
-                              selectors[5]);
-        const auto moment = ReadTargetMoment(targets.view());
+        const HiddenSelectors targets = holding(selectors[0], selectors[1], selectors[2],
+                                                selectors[3], selectors[4], selectors[5]);
+        const auto moment = ReadTargetMoment(targets.targets());
         QVERIFY(moment);
         QCOMPARE(moment->date, target.date());
         QCOMPARE(moment->time, target.time());
 
         const FakeClock clock(now);
-        const auto seconds = GetRemainingSeconds(clock, targets.view());
+        const auto seconds = GetRemainingSeconds(clock, targets.targets());
         QCOMPARE(seconds, std::optional<qint32>(remaining));
         QCOMPARE(SplitCountdown(remaining),
                  (CountdownFields{fields[0], fields[1], fields[2], fields[3]}));
@@ -207,7 +192,7 @@ private slots:
     {
         QFETCH(QString, emptied);
         QFETCH(QDateTime, now);
-        Targets targets(2016, 1, 1, 0, 0, 0);
+        HiddenSelectors targets = holding(2016, 1, 1, 0, 0, 0);
         FakeSelector* selectors[] = {&targets.year, &targets.month, &targets.day,
                                      &targets.hour, &targets.minute, &targets.second};
         const char* names[] = {"year", "month", "day", "hour", "minute", "second"};
@@ -217,7 +202,7 @@ private slots:
             }
         }
         const FakeClock clock(now);
-        const auto remaining = GetRemainingSeconds(clock, targets.view());
+        const auto remaining = GetRemainingSeconds(clock, targets.targets());
         QCOMPARE(remaining, std::nullopt);
         QVERIFY(!CountdownInRange(remaining));
     }

@@ -3,7 +3,6 @@
 
 #include <QTest>
 
-#include "app/ControlLists.h"
 #include "countdown/CountdownDisplay.h"
 #include "support/Fakes.h"
 #include "support/TestMain.h"
@@ -16,28 +15,15 @@ namespace {
 // A display wired to fakes, with the target moment 2015-06-02 12:30:15 in its selectors.
 struct Rig {
     FakeClock clock{QDateTime(QDate(2015, 6, 1), QTime(12, 0))};
-    FakeSelector year{PlainItems({}, 2012, 2020)};
-    FakeSelector month{NumberItems(1, 12)};
-    FakeSelector day{NumberItems(1, 31)};
-    FakeSelector hour{NumberItems(0, 23)};
-    FakeSelector minute{NumberItems(0, 59)};
-    FakeSelector second{NumberItems(0, 59)};
+    HiddenSelectors selectors;
     FakeCaption lblDJS{QStringLiteral("888:88:88:88")};
     FakeCaption lblNow{QStringLiteral("YY-MM-DD hh:mm:ss")};
     FakeRefreshTimer timer1;
     FakeMessages messages;
-    CountdownDisplay display{clock, {year, month, day, hour, minute, second},
+    CountdownDisplay display{clock, selectors.targets(),
                              {lblDJS, lblNow, timer1}, messages, ClockText(QLocale::c())};
 
-    Rig()
-    {
-        year.setListPosition(3);
-        month.setListPosition(5);
-        day.setListPosition(1);
-        hour.setListPosition(12);
-        minute.setListPosition(30);
-        second.setListPosition(15);
-    }
+    Rig() { selectors.setTarget(2015, 6, 2, 12, 30, 15); }
 };
 
 const ShownMessage kOutOfRange{QStringLiteral("Down Count Days Out of Range!"), QStringLiteral("Note")};
@@ -90,7 +76,7 @@ private slots:
     void noTargetAtStart()
     {
         Rig rig;
-        rig.month.setListPosition(-1);
+        rig.selectors.month.setListPosition(-1);
         rig.display.ShowCountdown();
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kOutOfRange});
         QVERIFY(!rig.timer1.isEnabled());

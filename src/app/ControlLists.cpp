@@ -20,4 +20,11 @@ QStringList PlainItems(const QString& prefix, int first, int last)
     return items;
 }
 
+QStringList YearItems() { return PlainItems({}, kFirstYear, kLastYear); }
+QStringList MonthItems() { return NumberItems(1, 12); }
+QStringList DayItems() { return NumberItems(1, 31); }
+QStringList HourItems() { return NumberItems(0, 23); }
+QStringList MinuteItems() { return NumberItems(0, 59); }
+QStringList BrightItems() { return PlainItems({}, 1, 4); }
+
 }  // namespace quenterra

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +11,8 @@
 
 #include "app/ControlLists.h"
 #include "app/Look.h"
+#include "badge/PortSelection.h"
+#include "badge/PortTooltip.h"
 
 namespace quenterra {
 namespace {
@@ -23,7 +26,8 @@ void colourText(QWidget* widget, const QColor& colour)
 
 }  // namespace
 
-Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), services_(services)
+Form1::Form1(FormServices services, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)), settings_(services_.settings)
 {
     createControls();
 
@@ -38,11 +42,16 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), services
     djsCaption_ = std::make_unique<LabelCaption>(lblDJS_);
     nowCaption_ = std::make_unique<LabelCaption>(lblNow_);
     refresh_ = std::make_unique<QtRefreshTimer>(timer1_);
+    progress_ = std::make_unique<QtProgressBar>(progressBar1_);
 
     const TargetSelectors targets{*year_, *month_, *day_, *hour_, *minute_, *second_};
     display_ = std::make_unique<CountdownDisplay>(
         services_.clock, targets, CountdownDisplay::Controls{*djsCaption_, *nowCaption_, *refresh_},
         services_.messages);
+    sync_ = std::make_unique<BadgeSync>(
+        BadgeSync::Services{services_.comm, services_.clock, services_.messages, services_.ticks,
+                            services_.pump},
+        targets, BadgeSync::Controls{*sele_, *bright_, *progress_});
 }
 
 Form1::~Form1() = default;
@@ -70,6 +79,7 @@ void Form1::createControls()
     cmdExit_ = new QPushButton(QStringLiteral("Exit"), this);
     cmdExit_->setObjectName(QStringLiteral("CmdExit"));
     cmdExit_->setGeometry(TwipsRect(7200, 3600, 2175, 375));
+    connect(cmdSend_, &QPushButton::clicked, this, &Form1::onCmdSend);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 
     progressBar1_ = new QProgressBar(this);
@@ -120,17 +130,17 @@ void Form1::createControls()
     comSele_->setCurrentIndex(-1);
     comSele_->setEditText(QStringLiteral("COM1"));
 
-    comYear_ = selector("ComYear", frame1_, TwipsRect(240, 240, 855, 360), PlainItems({}, 2012, 2020),
+    comYear_ = selector("ComYear", frame1_, TwipsRect(240, 240, 855, 360), YearItems(),
                         QStringLiteral("2012"), false);
-    comMonth_ = selector("ComMonth", frame1_, TwipsRect(240, 720, 735, 360), NumberItems(1, 12),
+    comMonth_ = selector("ComMonth", frame1_, TwipsRect(240, 720, 735, 360), MonthItems(),
                          QStringLiteral(" 3"), false);
-    comDay_ = selector("ComDay", frame1_, TwipsRect(240, 1200, 735, 360), NumberItems(1, 31),
+    comDay_ = selector("ComDay", frame1_, TwipsRect(240, 1200, 735, 360), DayItems(),
                        QStringLiteral(" 1"), false);
-    comHour_ = selector("ComHour", frame1_, TwipsRect(8040, 240, 735, 360), NumberItems(0, 23),
+    comHour_ = selector("ComHour", frame1_, TwipsRect(8040, 240, 735, 360), HourItems(),
                         QStringLiteral(" 0"), false);
-    comMinute_ = selector("ComMinute", frame1_, TwipsRect(8040, 720, 735, 360), NumberItems(0, 59),
+    comMinute_ = selector("ComMinute", frame1_, TwipsRect(8040, 720, 735, 360), MinuteItems(),
                           QStringLiteral("0"), false);
-    comSecond_ = selector("ComSecond", frame1_, TwipsRect(8040, 1200, 735, 360), NumberItems(0, 59),
+    comSecond_ = selector("ComSecond", frame1_, TwipsRect(8040, 1200, 735, 360), MinuteItems(),
                           QStringLiteral("0"), false);
 
     label2_ = new QLabel(QStringLiteral("Clock Time :"), frame1_);
@@ -145,7 +155,7 @@ void Form1::createControls()
     lblNow_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
     comBright_ = selector("ComBright", this, TwipsRect(120, 3240, 615, 360),
-                          PlainItems({}, 1, 4), QStringLiteral("4"), false);
+                          BrightItems(), QStringLiteral("4"), false);
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -164,8 +174,45 @@ void Form1::createControls()
     cmdSend_->setFocus();
 }
 
-void Form1::load() { display_->ShowCountdown(); }
+SettingsSelectors Form1::settingsSelectors()
+{
+    return {*year_, *month_, *day_, *hour_, *minute_, *second_, *bright_};
+}
+
+void Form1::load()
+{
+    settings_.Load(settingsSelectors());
+    display_->ShowCountdown();
+    const PortMap ports = services_.mapPorts ? services_.mapPorts(settings_.portPins()) : PortMap();
+    const auto outcomes = ProbePorts(services_.comm, *sele_);
+    comSele_->setToolTip(PortTooltip(ports, outcomes));
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (sync_->inProgress()) {
+        // The sync still has steps to run on the port and the controls: the unload follows it.
+        closeAfterSync_ = true;
+        event->ignore();
+        return;
+    }
+    if (!unloaded_) {
+        unloaded_ = true;
+        settings_.Save(settingsSelectors());  // a failed write stays silent; the program still ends
+        timer1_->stop();
+    }
+    event->accept();
+}
 
 void Form1::onTimer1() { display_->Tick(); }
+
+void Form1::onCmdSend()
+{
+    sync_->CmdSendClick();
+    if (closeAfterSync_ && !sync_->inProgress()) {
+        closeAfterSync_ = false;
+        close();
+    }
+}
 
 }  // namespace quenterra

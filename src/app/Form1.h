@@ -2,12 +2,19 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
+#include "badge/BadgeSync.h"
 #include "countdown/CountdownDisplay.h"
 #include "platform/Clock.h"
+#include "platform/EventPump.h"
 #include "platform/Messages.h"
+#include "platform/PortMap.h"
 #include "platform/QtControls.h"
+#include "platform/SerialComm.h"
+#include "platform/TickCounter.h"
+#include "settings/Settings.h"
 
 class QComboBox;
 class QGroupBox;
@@ -22,6 +29,13 @@ namespace quenterra {
 struct FormServices {
     const Clock& clock;
     Messages& messages;
+    TickCounter& ticks;
+    EventPump& pump;
+    SerialComm& comm;  // MSComm1
+    SettingsLocation settings;
+    // Maps the port numbers to the machine's devices, given the user's pins; called once, before the
+    // port probe. Without it the numbers keep whatever the component already has.
+    std::function<PortMap(const QMap<int, QString>& pins)> mapPorts = {};
 };
 
 // The program's one window: the title, the countdown with the clock, the port selector, the progress bar
@@ -33,12 +47,20 @@ public:
     explicit Form1(FormServices services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The window load: runs once, before the window is shown.
+    // The window load: runs once, before the window is shown. The settings, the first countdown, then
+    // the port probe.
     void load();
+
+protected:
+    // The window unload, whatever asked for it: "Exit", the close box or the desktop. A close asked for
+    // while a sync runs waits until the sync has ended.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
     void onTimer1();
+    void onCmdSend();
+    SettingsSelectors settingsSelectors();
 
     FormServices services_;
 
@@ -65,7 +87,12 @@ private:
     std::unique_ptr<ComboSelector> year_, month_, day_, hour_, minute_, second_, bright_, sele_;
     std::unique_ptr<LabelCaption> djsCaption_, nowCaption_;
     std::unique_ptr<QtRefreshTimer> refresh_;
+    std::unique_ptr<QtProgressBar> progress_;
     std::unique_ptr<CountdownDisplay> display_;
+    std::unique_ptr<BadgeSync> sync_;
+    SettingsStore settings_;
+    bool closeAfterSync_ = false;
+    bool unloaded_ = false;
 };
 
 }  // namespace quenterra

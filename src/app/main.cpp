@@ -1,7 +1,9 @@
 #include <QApplication>
+#include <QDir>
 
 #include "app/Form1.h"
 #include "app/Look.h"
+#include "platform/QtSerialComm.h"
 
 int main(int argc, char** argv)
 {
@@ -12,7 +14,17 @@ int main(int argc, char** argv)
 
     quenterra::SystemClock clock;
     quenterra::QtMessages messages;
-    quenterra::Form1 form({clock, messages});
+    quenterra::SystemTickCounter ticks;
+    quenterra::QtEventPump pump;
+    quenterra::QtSerialComm msComm1;
+    const QString settingsFile =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Vorlenta.ini"));
+
+    quenterra::Form1 form({clock, messages, ticks, pump, msComm1, {settingsFile, settingsFile},
+                           [&msComm1](const QMap<int, QString>& pins) {
+                               msComm1.setPortMap(quenterra::SystemPortMap(pins));
+                               return msComm1.portMap();
+                           }});
     messages.setOwner(&form);
     form.load();
     form.show();

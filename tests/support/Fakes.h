@@ -5,24 +5,37 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <vector>
 
+#include "app/ControlLists.h"
+#include "countdown/Countdown.h"
 #include "platform/Clock.h"
 #include "platform/Controls.h"
 #include "platform/Messages.h"
+#include "settings/Settings.h"
 
 namespace quenterra::test {
 
+// A clock that shows what it is set to; readings queued in `upcoming` are given out first, one per read.
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime now = QDateTime(QDate(2015, 6, 1), QTime(12, 0))) : now_(now) {}
-    QDateTime now() const override { return now_; }
+    QDateTime now() const override
+    {
+        if (!upcoming.empty()) {
+            now_ = upcoming.front();
+            upcoming.pop_front();
+        }
+        return now_;
+    }
     void set(const QDateTime& now) { now_ = now; }
     void advance(qint64 seconds) { now_ = now_.addSecs(seconds); }
+    mutable std::deque<QDateTime> upcoming;
 
 private:
-    QDateTime now_;
+    mutable QDateTime now_;
 };
 
 struct ShownMessage {
@@ -80,6 +93,41 @@ private:
     QString text_;
 };
 
+// The seven hidden selectors with the window's lists.
+struct HiddenSelectors {
+    FakeSelector year{YearItems()};
+    FakeSelector month{MonthItems()};
+    FakeSelector day{DayItems()};
+    FakeSelector hour{HourItems()};
+    FakeSelector minute{MinuteItems()};
+    FakeSelector second{MinuteItems()};
+    FakeSelector bright{BrightItems()};
+
+    // Chooses the items that show these numbers, as the settings load does.
+    void setTarget(int y, int mo, int d, int h, int mi, int s)
+    {
+        year.setListPosition(y - kFirstYear);
+        month.setListPosition(mo - 1);
+        day.setListPosition(d - 1);
+        hour.setListPosition(h);
+        minute.setListPosition(mi);
+        second.setListPosition(s);
+    }
+    TargetSelectors targets() const { return {year, month, day, hour, minute, second}; }
+    SettingsSelectors settings() { return {year, month, day, hour, minute, second, bright}; }
+    QList<int> positions() const
+    {
+        return {year.listPosition(),   month.listPosition(),  day.listPosition(),
+                hour.listPosition(),   minute.listPosition(), second.listPosition(),
+                bright.listPosition()};
+    }
+    QStringList texts() const
+    {
+        return {year.text(),   month.text(),  day.text(),   hour.text(),
+                minute.text(), second.text(), bright.text()};
+    }
+};
+
 class FakeCaption final : public Caption {
 public:
     explicit FakeCaption(QString caption = {}) : caption_(std::move(caption)) {}
@@ -105,3 +153,5 @@ private:
 };
 
 }  // namespace quenterra::test
+
+Q_DECLARE_METATYPE(quenterra::test::ShownMessage)

@@ -1,0 +1,147 @@
+// The window's life: the start-up order, the save at every unload, and a close during a sync.
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "support/FormRig.h"
+#include "support/TestMain.h"
+
+using namespace quenterra;
+using namespace quenterra::test;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+const QByteArray kDefaultFile =
+    "[Target Date]\nYear=2012\nMonth=12\nDay=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"
+    "[ShowBright]\nBrightValue=4\n";
+
+// 2015-10-04 16:05:06 is 123 days 04:05:06 after the rig's clock, 2015-06-03 12:00.
+const QByteArray kTargetFile =
+    "[Target Date]\nYear=2015\nMonth=10\nDay=4\n[Target Time]\nHour=16\nMinute=5\nSecond=6\n"
+    "[ShowBright]\nBrightValue=4\n[Ports]\nCOM3=/dev/pts/77\n";
+
+const QDateTime kNow(QDate(2015, 6, 3), QTime(12, 0));
+
+}  // namespace
+
+class TestLifecycle : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Settings, then the first countdown (and its message), then the port probe.
+    void startUpOrder()
+    {
+        FormRig rig(kNow);
+        int probedBeforeMessage = -1;
+        rig.messages.onShow = [&](const ShownMessage&) {
+            probedBeforeMessage = static_cast<int>(rig.comm.log.size());
+        };
+        rig.form.load();
+        QCOMPARE(probedBeforeMessage, 0);
+        QCOMPARE(rig.control<QComboBox>("ComSele")->currentText(), QStringLiteral("COM3"));
+        QCOMPARE(rig.control<QComboBox>("ComSele")->count(), 3);
+        QCOMPARE(rig.control<QComboBox>("ComYear")->currentText(), QStringLiteral("2012"));
+        QCOMPARE(rig.control<QComboBox>("ComMonth")->currentText(), QStringLiteral("12"));
+    }
+
+    void exitAndCloseBoxBothSave_data()
+    {
+        QTest::addColumn<bool>("viaExit");
+        QTest::newRow("Exit") << true;
+        QTest::newRow("close box") << false;
+    }
+
+    void exitAndCloseBoxBothSave()
+    {
+        QFETCH(bool, viaExit);
+        FormRig rig(kNow);
+        rig.form.load();
+        rig.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+        QVERIFY2(!QFile::exists(rig.settingsPath()), "nothing is written before the unload");
+        if (viaExit) {
+            QTest::mouseClick(rig.control("CmdExit"), Qt::LeftButton);
+        } else {
+            rig.form.close();
+        }
+        QVERIFY(!rig.form.isVisible());
+        QCOMPARE(readAll(rig.settingsPath()), kDefaultFile);
+    }
+
+    // The sync pressed with the keyboard (focus starts on "Sync"), seen from the window.
+    void syncFromTheKeyboard()
+    {
+        FormRig rig(kNow);
+        QVERIFY(writeAll(rig.settingsPath(), kTargetFile));
+        rig.form.load();
+        rig.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.form));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 06050401020300"));
+        QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
+        auto* bar = rig.control<QProgressBar>("ProgressBar1");
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(bar->maximum(), 3);
+        QVERIFY(rig.messages.shown.empty());
+    }
+
+    // "Exit" pressed while the sync pauses: the sync runs to its end and closes the port, then the
+    // window unloads and saves as usual.
+    void exitDuringASync()
+    {
+        FormRig rig(kNow);
+        QVERIFY(writeAll(rig.settingsPath(), kTargetFile));
+        rig.form.load();
+        rig.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+        bool openWhenExitPressed = false;
+        QTimer::singleShot(50, &rig.form, [&] {
+            openWhenExitPressed = rig.comm.portOpen();
+            QTest::mouseClick(rig.control("CmdExit"), Qt::LeftButton);
+            QVERIFY(rig.form.isVisible());
+        });
+        QTest::mouseClick(rig.control("CmdSend"), Qt::LeftButton);
+        QVERIFY(openWhenExitPressed);
+        QVERIFY(!rig.form.isVisible());
+        QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
+        QCOMPARE(rig.comm.sent.size(), 12);
+        QCOMPARE(rig.control<QProgressBar>("ProgressBar1")->value(), 0);
+        QCOMPARE(readAll(rig.settingsPath()), kTargetFile);
+    }
+
+    void secondPressGetsSending()
+    {
+        FormRig rig(kNow);
+        QVERIFY(writeAll(rig.settingsPath(), kTargetFile));
+        rig.form.load();
+        rig.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+        QTimer::singleShot(50, &rig.form,
+                           [&] { QTest::mouseClick(rig.control("CmdSend"), Qt::LeftButton); });
+        QTest::mouseClick(rig.control("CmdSend"), Qt::LeftButton);
+        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Sending!", "Waits"}}));
+        QCOMPARE(rig.comm.log.count(QStringLiteral("PortOpen=true")), 4);  // 3 probed, 1 sync
+        QCOMPARE(rig.comm.sent.size(), 12);
+        QVERIFY(!rig.comm.portOpen());
+    }
+};
+
+QUENTERRA_TEST_MAIN(TestLifecycle)
+#include "tst_lifecycle.moc"
