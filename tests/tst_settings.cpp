@@ -207,6 +207,80 @@ private slots:
         QVERIFY(!settings.Save(selectors.settings()));
         QCOMPARE(readAll(plainFile), QByteArray("x"));
     }
+
+    // An installed program cannot write its own folder: the user's copy holds the settings, and
+    // until it exists, the file beside the program is the starting point.
+    void location_data()
+    {
+        QTest::addColumn<bool>("programFolderWritable");
+        QTest::addColumn<bool>("besideProgram");
+        QTest::addColumn<bool>("userCopy");
+        QTest::addColumn<QString>("load");
+        QTest::addColumn<QString>("save");
+        QTest::newRow("portable") << true << true << false << "program" << "program";
+        QTest::newRow("portable, a user copy is ignored") << true << true << true << "program"
+                                                          << "program";
+        QTest::newRow("installed, first run") << false << false << false << "program" << "user";
+        QTest::newRow("installed, starting from the file beside the program")
+            << false << true << false << "program" << "user";
+        QTest::newRow("installed, the user's copy exists") << false << true << true << "user"
+                                                           << "user";
+    }
+
+    void location()
+    {
+        QFETCH(bool, programFolderWritable);
+        QFETCH(bool, besideProgram);
+        QFETCH(bool, userCopy);
+        QFETCH(QString, load);
+        QFETCH(QString, save);
+        QTemporaryDir root;
+        // Tests may run as root, whom permissions do not stop: a program "folder" that is a plain
+        // file can be written by no one.
+        const QString program = root.filePath(QStringLiteral("bin"));
+        const QString user = root.filePath(QStringLiteral("config/quenterra"));
+        if (programFolderWritable || besideProgram) {
+            QVERIFY(QDir().mkpath(program));
+        }
+        if (besideProgram) {
+            writeAll(program + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=2\n");
+        }
+        if (userCopy) {
+            QVERIFY(QDir().mkpath(user));
+            writeAll(user + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=3\n");
+        }
+        const QString notAFolder = root.filePath(QStringLiteral("plain"));
+        writeAll(notAFolder, "x");
+        const SettingsLocation location =
+            LocateSettings(programFolderWritable ? program : notAFolder, user);
+        const QString programFile =
+            (programFolderWritable ? program : notAFolder) + QStringLiteral("/Vorlenta.ini");
+        const QString userFile = user + QStringLiteral("/Vorlenta.ini");
+        QCOMPARE(location.loadPath, load == "program" ? programFile : userFile);
+        QCOMPARE(location.savePath, save == "program" ? programFile : userFile);
+    }
+
+    // The first save of an installed program creates the user's copy, folder and all, from the
+    // values read beside the program, which stays as it was.
+    void firstSaveOfAnInstalledProgram()
+    {
+        QTemporaryDir root;
+        const QString program = root.filePath(QStringLiteral("Vorlenta.ini"));
+        writeAll(program, "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n");
+        const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
+        Selectors selectors;
+        SettingsStore settings({program, userCopy});
+        settings.Load(selectors.settings());
+        QCOMPARE(selectors.year.text(), QStringLiteral("2027"));
+        QVERIFY(settings.Save(selectors.settings()));
+        QCOMPARE(readAll(userCopy),
+                 QByteArray("[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
+                            "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\n"
+                            "Minute=59\nSecond=59\n"));
+        QCOMPARE(readAll(program),
+                 QByteArray("[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\n"
+                            "COM4=/dev/x\n"));
+    }
 };
 
 QUENTERRA_TEST_MAIN(TestSettings)

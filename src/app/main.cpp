@@ -1,5 +1,5 @@
 #include <QApplication>
-#include <QDir>
+#include <QStandardPaths>
 
 #include "app/Form1.h"
 #include "app/Look.h"
@@ -17,10 +17,11 @@ int main(int argc, char** argv)
     quenterra::SystemTickCounter ticks;
     quenterra::QtEventPump pump;
     quenterra::QtSerialComm msComm1;
-    const QString settingsFile =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Vorlenta.ini"));
+    const quenterra::SettingsLocation settings = quenterra::LocateSettings(
+        QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 
-    quenterra::Form1 form({clock, messages, ticks, pump, msComm1, {settingsFile, settingsFile},
+    quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings,
                            [&msComm1](const QMap<int, QString>& pins) {
                                msComm1.setPortMap(quenterra::SystemPortMap(pins));
                                return msComm1.portMap();

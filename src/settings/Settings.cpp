@@ -1,6 +1,8 @@
 #include "settings/Settings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <limits>
 
@@ -20,6 +22,17 @@ constexpr int kHighestPinnedPort = 32;
 constexpr QByteArrayView kPortsSection = "Ports";
 
 }  // namespace
+
+SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder)
+{
+    const QString besideProgram = QDir(programFolder).filePath(kSettingsFileName);
+    const QFileInfo folder(programFolder);
+    if (folder.isDir() && folder.isWritable()) {
+        return {besideProgram, besideProgram};
+    }
+    const QString userCopy = QDir(userFolder).filePath(kSettingsFileName);
+    return {QFileInfo::exists(userCopy) ? userCopy : besideProgram, userCopy};
+}
 
 SettingsStore::SettingsStore(SettingsLocation location) : location_(std::move(location)) {}
 
@@ -56,7 +69,19 @@ void SettingsStore::Load(SettingsSelectors selectors)
 bool SettingsStore::Save(SettingsSelectors selectors) const
 {
     const auto list = inRowOrder(selectors);
+    const QFileInfo file(location_.savePath);
+    if (!file.dir().exists() && !QDir().mkpath(file.absolutePath())) {
+        return false;
+    }
+    // The user's copy starts as a copy of the file it was loaded from, comments and pins included.
+    std::optional<QByteArray> seed;
+    if (location_.savePath != location_.loadPath && !file.exists()) {
+        seed = ProfileFile(location_.loadPath).read();
+    }
     return ProfileFile(location_.savePath).update([&](IniDocument& document) {
+        if (seed && document.bytes().isEmpty()) {
+            document = IniDocument(*seed);
+        }
         for (size_t i = 0; i < kSettingRows.size(); ++i) {
             const SettingRow& row = kSettingRows[i];
             const Loaded& loaded = loaded_[i];

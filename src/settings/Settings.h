@@ -47,6 +47,13 @@ struct SettingsLocation {
     QString savePath;
 };
 
+inline const QString kSettingsFileName = QStringLiteral("Vorlenta.ini");
+
+// Where the settings file is: beside the program, in programFolder, when that folder can be written.
+// Otherwise (an installed program in /usr/bin) it is the user's own copy in userFolder; until that
+// copy exists, the load starts from the file beside the program.
+SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder);
+
 // The settings file: the target moment and the brightness, read into the hidden selectors at start
 // and written back at exit. Also the user's pins of port numbers to devices (section "Ports"), which
 // are only ever read.
