@@ -8,7 +8,14 @@ QUENTERRA_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev
     fonts-lato tzdata
+)
+
+# What the tests need besides: a virtual display and keyboard for the end-to-end test, clang for the
+# fuzzer and the sanitizers, the checkers of the desktop files, and the Debian package tools.
+QUENTERRA_TEST_PACKAGES=(
     xvfb xauth xdotool
+    clang libclang-rt-dev
+    desktop-file-utils appstream dpkg-dev file
 )
 
 quenterra_sudo() {
