@@ -51,8 +51,7 @@ private slots:
         Selectors selectors;
         SettingsStore settings = store();
         settings.Load(selectors.settings());
-        QCOMPARE(selectors.texts(),
-                 (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
+        QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
         QVERIFY2(!QFile::exists(path()), "the load creates no file");
         QVERIFY(settings.Save(selectors.settings()));
         QCOMPARE(readAll(path()), kDefaultFile);
@@ -79,44 +78,54 @@ private slots:
         QTest::addColumn<QByteArray>("saved");
 
         QTest::newRow("the example target")
-            << QByteArray("[Target Date]\nYear=2015\nMonth=3\nDay=8\n[Target Time]\nHour=7\n"
-                          "Minute=5\nSecond=0\n[ShowBright]\nBrightValue=2\n")
+            << QByteArray(
+                   "[Target Date]\nYear=2015\nMonth=3\nDay=8\n[Target Time]\nHour=7\n"
+                   "Minute=5\nSecond=0\n[ShowBright]\nBrightValue=2\n")
             << QList<int>{3, 2, 7, 7, 5, 0, 1} << QByteArray();
         QTest::newRow("one below each first item: no item chosen, written back as it was")
-            << QByteArray("[Target Date]\nYear=2011\nMonth=0\nDay=0\n[Target Time]\nHour=-1\n"
-                          "Minute=-1\nSecond=-1\n[ShowBright]\nBrightValue=0\n")
+            << QByteArray(
+                   "[Target Date]\nYear=2011\nMonth=0\nDay=0\n[Target Time]\nHour=-1\n"
+                   "Minute=-1\nSecond=-1\n[ShowBright]\nBrightValue=0\n")
             << QList<int>{-1, -1, -1, -1, -1, -1, -1} << QByteArray();
         QTest::newRow("a target years after 2020")
-            << QByteArray("[Target Date]\nYear=2027\nMonth=4\nDay=9\n[Target Time]\nHour=12\n"
-                          "Minute=17\nSecond=52\n[ShowBright]\nBrightValue=3\n")
+            << QByteArray(
+                   "[Target Date]\nYear=2027\nMonth=4\nDay=9\n[Target Time]\nHour=12\n"
+                   "Minute=17\nSecond=52\n[ShowBright]\nBrightValue=3\n")
             << QList<int>{15, 3, 8, 12, 17, 52, 2} << QByteArray();
         QTest::newRow("the last items")
-            << QByteArray("[Target Date]\nYear=2099\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
-                          "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n")
+            << QByteArray(
+                   "[Target Date]\nYear=2099\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
+                   "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n")
             << QList<int>{87, 11, 30, 23, 59, 59, 3} << QByteArray();
         QTest::newRow("one past the last year")
-            << QByteArray("[Target Date]\nYear=2100\n")
-            << QList<int>{-1, 11, 30, 23, 59, 59, 3}
-            << QByteArray("[Target Date]\nYear=2100\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
-                          "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n");
+            << QByteArray("[Target Date]\nYear=2100\n") << QList<int>{-1, 11, 30, 23, 59, 59, 3}
+            << QByteArray(
+                   "[Target Date]\nYear=2100\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
+                   "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n");
         QTest::newRow("values that fit no item are kept as they stand")
-            << QByteArray("[Target Date]\nYear=20155\nMonth=13\nDay=-2\n[Target Time]\nHour=24\n"
-                          "Minute=99999999999\nSecond=abc\n[ShowBright]\nBrightValue=5\n")
-            << QList<int>{-1, -1, -1, -1, -1, 0, -1} << QByteArray("[Target Date]\nYear=20155\n"
-                                                                  "Month=13\nDay=-2\n[Target Time]\n"
-                                                                  "Hour=24\nMinute=99999999999\n"
-                                                                  "Second=0\n[ShowBright]\n"
-                                                                  "BrightValue=5\n");
+            << QByteArray(
+                   "[Target Date]\nYear=20155\nMonth=13\nDay=-2\n[Target Time]\nHour=24\n"
+                   "Minute=99999999999\nSecond=abc\n[ShowBright]\nBrightValue=5\n")
+            << QList<int>{-1, -1, -1, -1, -1, 0, -1}
+            << QByteArray(
+                   "[Target Date]\nYear=20155\n"
+                   "Month=13\nDay=-2\n[Target Time]\n"
+                   "Hour=24\nMinute=99999999999\n"
+                   "Second=0\n[ShowBright]\n"
+                   "BrightValue=5\n");
         QTest::newRow("beyond 16 bits is never wrapped into the list")
             << QByteArray("[Target Date]\nYear=67548\n") << QList<int>{-1, 11, 30, 23, 59, 59, 3}
-            << QByteArray("[Target Date]\nYear=67548\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
-                          "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n");
+            << QByteArray(
+                   "[Target Date]\nYear=67548\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
+                   "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n");
         QTest::newRow("blanks and signs are read, then written plainly")
-            << QByteArray("[Target Date]\nYear= 2016\nMonth=+2\nDay=029\n[Target Time]\nHour=\n"
-                          "Minute=5\nSecond=6\n[ShowBright]\nBrightValue=1\n")
+            << QByteArray(
+                   "[Target Date]\nYear= 2016\nMonth=+2\nDay=029\n[Target Time]\nHour=\n"
+                   "Minute=5\nSecond=6\n[ShowBright]\nBrightValue=1\n")
             << QList<int>{4, 1, 28, 23, 5, 6, 0}
-            << QByteArray("[Target Date]\nYear= 2016\nMonth=2\nDay=29\n[Target Time]\nHour=23\n"
-                          "Minute=5\nSecond=6\n[ShowBright]\nBrightValue=1\n");
+            << QByteArray(
+                   "[Target Date]\nYear= 2016\nMonth=2\nDay=29\n[Target Time]\nHour=23\n"
+                   "Minute=5\nSecond=6\n[ShowBright]\nBrightValue=1\n");
     }
 
     void loadAndSave()
@@ -143,14 +152,15 @@ private slots:
     void everyItemRoundTrips()
     {
         Selectors selectors;
-        FakeSelector* const list[] = {&selectors.year,   &selectors.month,  &selectors.day,
-                                      &selectors.hour,   &selectors.minute, &selectors.second,
+        FakeSelector* const list[] = {&selectors.year,  &selectors.month,  &selectors.day,
+                                      &selectors.hour,  &selectors.minute, &selectors.second,
                                       &selectors.bright};
         for (int which = 0; which < 7; ++which) {
             for (int item = 0; item < list[which]->count(); ++item) {
                 QList<int> chosen;
                 for (int other = 0; other < 7; ++other) {
-                    const int position = other == which ? item : (item + other) % list[other]->count();
+                    const int position =
+                        other == which ? item : (item + other) % list[other]->count();
                     list[other]->setListPosition(position);
                     chosen << position;
                 }
@@ -217,12 +227,15 @@ private slots:
         QTest::addColumn<bool>("userCopy");
         QTest::addColumn<QString>("load");
         QTest::addColumn<QString>("save");
-        QTest::newRow("portable") << true << true << false << "program" << "program";
+        QTest::newRow("portable") << true << true << false << "program"
+                                  << "program";
         QTest::newRow("portable, a user copy is ignored") << true << true << true << "program"
                                                           << "program";
-        QTest::newRow("installed, first run") << false << false << false << "program" << "user";
+        QTest::newRow("installed, first run") << false << false << false << "program"
+                                              << "user";
         QTest::newRow("installed, starting from the file beside the program")
-            << false << true << false << "program" << "user";
+            << false << true << false << "program"
+            << "user";
         QTest::newRow("installed, the user's copy exists") << false << true << true << "user"
                                                            << "user";
     }
@@ -260,13 +273,22 @@ private slots:
         QCOMPARE(location.savePath, save == "program" ? programFile : userFile);
     }
 
+    void installedUnderUsrUsesTheUserCopy()
+    {
+        const SettingsLocation location =
+            LocateSettings(QStringLiteral("/usr/bin"), QStringLiteral("/home/u/.config/quenterra"));
+        QCOMPARE(location.loadPath, QStringLiteral("/usr/bin/Vorlenta.ini"));
+        QCOMPARE(location.savePath, QStringLiteral("/home/u/.config/quenterra/Vorlenta.ini"));
+    }
+
     // The first save of an installed program creates the user's copy, folder and all, from the
     // values read beside the program, which stays as it was.
     void firstSaveOfAnInstalledProgram()
     {
         QTemporaryDir root;
         const QString program = root.filePath(QStringLiteral("Vorlenta.ini"));
-        writeAll(program, "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n");
+        writeAll(program,
+                 "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n");
         const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
         Selectors selectors;
         SettingsStore settings({program, userCopy});

@@ -27,7 +27,10 @@ SettingsLocation LocateSettings(const QString& programFolder, const QString& use
 {
     const QString besideProgram = QDir(programFolder).filePath(kSettingsFileName);
     const QFileInfo folder(programFolder);
-    if (folder.isDir() && folder.isWritable()) {
+    // A program installed under /usr never writes its own folder, not even when root runs it.
+    const bool installed =
+        QDir::cleanPath(folder.absoluteFilePath()).startsWith(QStringLiteral("/usr/"));
+    if (!installed && folder.isDir() && folder.isWritable()) {
         return {besideProgram, besideProgram};
     }
     const QString userCopy = QDir(userFolder).filePath(kSettingsFileName);
@@ -40,10 +43,9 @@ void SettingsStore::Load(SettingsSelectors selectors)
 {
     const IniDocument document(ProfileFile(location_.loadPath).read().value_or(QByteArray()));
     const bool sameFile = location_.savePath == location_.loadPath;
-    const IniDocument target = sameFile ? document
-                                        : IniDocument(ProfileFile(location_.savePath)
-                                                          .read()
-                                                          .value_or(QByteArray()));
+    const IniDocument target =
+        sameFile ? document
+                 : IniDocument(ProfileFile(location_.savePath).read().value_or(QByteArray()));
     const auto list = inRowOrder(selectors);
     for (size_t i = 0; i < kSettingRows.size(); ++i) {
         const SettingRow& row = kSettingRows[i];
@@ -54,12 +56,14 @@ void SettingsStore::Load(SettingsSelectors selectors)
                           value <= std::numeric_limits<qint16>::max() && position >= -1 &&
                           position < selector.count();
         selector.setListPosition(fits ? static_cast<int>(position) : -1);
-        loaded_[i] = {document.value(row.section, row.key), target.value(row.section, row.key), fits};
+        loaded_[i] = {document.value(row.section, row.key), target.value(row.section, row.key),
+                      fits};
     }
 
     portPins_.clear();
     for (int n = 1; n <= kHighestPinnedPort; ++n) {
-        const auto device = document.value(kPortsSection, QByteArray("COM") + QByteArray::number(n));
+        const auto device =
+            document.value(kPortsSection, QByteArray("COM") + QByteArray::number(n));
         if (device && !device->isEmpty()) {
             portPins_.insert(n, QFile::decodeName(*device));
         }

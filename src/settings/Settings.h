@@ -50,8 +50,8 @@ struct SettingsLocation {
 inline const QString kSettingsFileName = QStringLiteral("Vorlenta.ini");
 
 // Where the settings file is: beside the program, in programFolder, when that folder can be written.
-// Otherwise (an installed program in /usr/bin) it is the user's own copy in userFolder; until that
-// copy exists, the load starts from the file beside the program.
+// Otherwise, and always for a program installed under /usr, it is the user's own copy in userFolder;
+// until that copy exists, the load starts from the file beside the program.
 SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder);
 
 // The settings file: the target moment and the brightness, read into the hidden selectors at start
