@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "support/Files.h"
 #include "support/FormRig.h"
 #include "support/TestMain.h"
 
@@ -15,18 +16,6 @@ using namespace quenterra;
 using namespace quenterra::test;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 const QByteArray kDefaultFile =
     "[Target Date]\nYear=2012\nMonth=12\nDay=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"
@@ -82,14 +71,14 @@ private slots:
             rig.form.close();
         }
         QVERIFY(!rig.form.isVisible());
-        QCOMPARE(readAll(rig.settingsPath()), kDefaultFile);
+        QCOMPARE(ReadFile(rig.settingsPath()), kDefaultFile);
     }
 
     // The sync pressed with the keyboard (focus starts on "Sync"), seen from the window.
     void syncFromTheKeyboard()
     {
         FormRig rig(kNow);
-        QVERIFY(writeAll(rig.settingsPath(), kTargetFile));
+        QVERIFY(WriteFile(rig.settingsPath(), kTargetFile));
         rig.form.load();
         rig.form.show();
         QVERIFY(QTest::qWaitForWindowActive(&rig.form));
@@ -107,7 +96,7 @@ private slots:
     void exitDuringASync()
     {
         FormRig rig(kNow);
-        QVERIFY(writeAll(rig.settingsPath(), kTargetFile));
+        QVERIFY(WriteFile(rig.settingsPath(), kTargetFile));
         rig.form.load();
         rig.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
@@ -123,13 +112,13 @@ private slots:
         QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
         QCOMPARE(rig.comm.sent.size(), 12);
         QCOMPARE(rig.control<QProgressBar>("ProgressBar1")->value(), 0);
-        QCOMPARE(readAll(rig.settingsPath()), kTargetFile);
+        QCOMPARE(ReadFile(rig.settingsPath()), kTargetFile);
     }
 
     void secondPressGetsSending()
     {
         FormRig rig(kNow);
-        QVERIFY(writeAll(rig.settingsPath(), kTargetFile));
+        QVERIFY(WriteFile(rig.settingsPath(), kTargetFile));
         rig.form.load();
         rig.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.form));

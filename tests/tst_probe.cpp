@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "badge/PortSelection.h"
+#include "badge/PortTooltip.h"
 #include "support/FakeBadgeLink.h"
 #include "support/Fakes.h"
 #include "support/TestMain.h"
@@ -34,11 +35,11 @@ private slots:
         QTest::addColumn<QString>("chosen");
         QTest::newRow("none") << QList<int>{} << QStringList{} << "";
         QTest::newRow("only COM1") << QList<int>{1} << QStringList{"COM1"} << "COM1";
-        QTest::newRow("COM1 and COM2: the first") << QList<int>{1, 2} << QStringList{"COM1", "COM2"}
-                                                  << "COM1";
+        QTest::newRow("COM1 and COM2: the first")
+            << QList<int>{1, 2} << QStringList{"COM1", "COM2"} << "COM1";
         QTest::newRow("only COM2") << QList<int>{2} << QStringList{"COM2"} << "COM2";
-        QTest::newRow("COM1 and COM3: the highest") << QList<int>{1, 3} << QStringList{"COM1", "COM3"}
-                                                    << "COM3";
+        QTest::newRow("COM1 and COM3: the highest")
+            << QList<int>{1, 3} << QStringList{"COM1", "COM3"} << "COM3";
         QTest::newRow("probe order, not text order")
             << QList<int>{12, 1, 3} << QStringList{"COM1", "COM3", "COM12"} << "COM12";
         QTest::newRow("only COM3") << QList<int>{3} << QStringList{"COM3"} << "COM3";
@@ -82,6 +83,42 @@ private slots:
         QCOMPARE(comSele.text(), QStringLiteral("COM5"));
         QVERIFY(!comm.portOpen());
         QCOMPARE(outcomes[1].failure, QStringLiteral("cannot read"));
+    }
+
+    // The tooltip names the device behind each listed number, and each device that could not be
+    // opened or got no number, with the reason.
+    void tooltip()
+    {
+        PortMap map;
+        map.setDevice(1, {QStringLiteral("/dev/ttyS1"), QString()});
+        map.setDevice(3, {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("USB2.0-Serial")});
+        map.setDevice(4, {QStringLiteral("/dev/ttyACM0"), QStringLiteral("Pico")});
+        map.addUnnumbered({{QStringLiteral("/dev/ttyS0"), QString()},
+                           QStringLiteral("it is the system console")});
+        std::vector<ProbeOutcome> outcomes;
+        for (int n = 1; n <= 32; ++n) {
+            outcomes.push_back(
+                {n, n == 1 || n == 3, n == 1 || n == 3 ? QString() : QStringLiteral("gone")});
+        }
+        outcomes[3].failure =
+            QStringLiteral("Permission denied. Add yourself to the group dialout.");
+        QCOMPARE(PortTooltip(map, outcomes),
+                 QStringLiteral("COM1: /dev/ttyS1\n"
+                                "COM3: /dev/ttyUSB0, USB2.0-Serial\n"
+                                "COM4: /dev/ttyACM0, Pico could not be opened: Permission denied. "
+                                "Add yourself to the group dialout.\n"
+                                "/dev/ttyS0 has no port number: it is the system console"));
+    }
+
+    void tooltipWithoutDevices()
+    {
+        std::vector<ProbeOutcome> outcomes;
+        for (int n = 1; n <= 32; ++n) {
+            outcomes.push_back(
+                {n, false, QStringLiteral("COM%1 stands for no serial device").arg(n)});
+        }
+        QVERIFY(
+            PortTooltip(PortMap(), outcomes).startsWith(QStringLiteral("No serial port found.")));
     }
 };
 

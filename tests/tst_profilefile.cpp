@@ -1,6 +1,7 @@
 #include "platform/PrivateProfile.h"
 #include "platform/ProfileFile.h"
 
+#include "support/Files.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -13,23 +14,7 @@
 #include <vector>
 
 using namespace quenterra;
-
-namespace {
-
-QByteArray contentOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-}  // namespace
+using namespace quenterra::test;
 
 class TestProfileFile : public QObject {
     Q_OBJECT
@@ -74,7 +59,7 @@ void TestProfileFile::readsIntegers()
     QFETCH(QByteArray, bytes);
     QFETCH(qint32, expected);
     if (!bytes.isNull()) {
-        put(path_, bytes);
+        QVERIFY(WriteFile(path_, bytes));
     }
     QCOMPARE(ProfileFile(path_).read().has_value(), !bytes.isNull());
     QCOMPARE(GetPrivateProfileIntA("S", "K", 42, path_), expected);
@@ -83,23 +68,23 @@ void TestProfileFile::readsIntegers()
 void TestProfileFile::writeCreatesFileAndKeepsTheRest()
 {
     QVERIFY(WritePrivateProfileStringA("Target Date", "Year", "2012", path_));
-    QCOMPARE(contentOf(path_), QByteArray("[Target Date]\nYear=2012\n"));
-    put(path_, "; \xE9\r\n[target date]\r\nYEAR = 1999\r\n[ShowBright]\r\n");
+    QCOMPARE(ReadFile(path_), QByteArray("[Target Date]\nYear=2012\n"));
+    QVERIFY(WriteFile(path_, "; \xE9\r\n[target date]\r\nYEAR = 1999\r\n[ShowBright]\r\n"));
     QVERIFY(WritePrivateProfileStringA("Target Date", "Year", "2013", path_));
     QVERIFY(WritePrivateProfileStringA("ShowBright", "BrightValue", "4", path_));
     QCOMPARE(
-        contentOf(path_),
+        ReadFile(path_),
         QByteArray("; \xE9\r\n[target date]\r\nYEAR = 2013\r\n[ShowBright]\r\nBrightValue=4\r\n"));
     QVERIFY(!WritePrivateProfileStringA("ShowBright", "BrightValue", "4\n[X]", path_));
 }
 
 void TestProfileFile::writeThroughAPlainFileFails()
 {
-    put(dir_.filePath("plainfile"), "x");
+    QVERIFY(WriteFile(dir_.filePath("plainfile"), "x"));
     const QString path = dir_.filePath("plainfile/Vorlenta.ini");
     QVERIFY(!WritePrivateProfileStringA("S", "K", "1", path));
     QCOMPARE(GetPrivateProfileIntA("S", "K", 42, path), 42);
-    QCOMPARE(contentOf(dir_.filePath("plainfile")), QByteArray("x"));
+    QCOMPARE(ReadFile(dir_.filePath("plainfile")), QByteArray("x"));
 }
 
 void TestProfileFile::savesAtomically_data()
@@ -123,11 +108,11 @@ void TestProfileFile::savesAtomically()
     QFETCH(bool, saved);
     QFETCH(int, hookCalls);
     const QByteArray old("[S]\r\nK=1\r\n\0\xFF", 12);
-    put(path_, old);
+    QVERIFY(WriteFile(path_, old));
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(path_, permissions));
     if (leftover) {
-        put(path_ + ".saving", QByteArray(4096, 'z'));  // longer than what is saved
+        QVERIFY(WriteFile(path_ + ".saving", QByteArray(4096, 'z')));  // longer than what is saved
     }
     ProfileFile file(path_);
     int calls = 0;
@@ -138,7 +123,7 @@ void TestProfileFile::savesAtomically()
     QCOMPARE(file.update([&](IniDocument& document) { document.setValue("S", "K", text); }),
              saved || hookAllows);
     QCOMPARE(calls, hookCalls);
-    QCOMPARE(contentOf(path_), saved ? QByteArray("[S]\r\nK=2\r\n\0\xFF", 12) : old);
+    QCOMPARE(ReadFile(path_), saved ? QByteArray("[S]\r\nK=2\r\n\0\xFF", 12) : old);
     QCOMPARE(QFile::permissions(path_) & ~(QFile::ReadUser | QFile::WriteUser), permissions);
     QVERIFY(!QFile::exists(path_ + ".saving"));
 }
@@ -157,12 +142,12 @@ void TestProfileFile::writesThroughSymbolicLink()
     QVERIFY(QDir(dir_.path()).mkpath(folder));
     const QString target = dir_.filePath(folder + "/real.ini");
     if (targetExists) {
-        put(target, "[S]\nK=1\n");
+        QVERIFY(WriteFile(target, "[S]\nK=1\n"));
     }
     QVERIFY(QFile::link(folder + "/real.ini", path_));  // relative to the link's folder
     QVERIFY(WritePrivateProfileStringA("S", "K", "2", path_));
     QVERIFY(QFileInfo(path_).isSymLink());
-    QCOMPARE(contentOf(target), QByteArray("[S]\nK=2\n"));
+    QCOMPARE(ReadFile(target), QByteArray("[S]\nK=2\n"));
     QVERIFY(!QFile::exists(target + ".saving"));
 }
 

@@ -7,6 +7,7 @@
 
 #include "settings/Settings.h"
 #include "support/Fakes.h"
+#include "support/Files.h"
 #include "support/TestMain.h"
 
 using namespace quenterra;
@@ -15,19 +16,6 @@ using namespace quenterra::test;
 namespace {
 
 using Selectors = HiddenSelectors;
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 const QByteArray kDefaultFile =
     "[Target Date]\nYear=2012\nMonth=12\nDay=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"
@@ -54,18 +42,18 @@ private slots:
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
         QVERIFY2(!QFile::exists(path()), "the load creates no file");
         QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(readAll(path()), kDefaultFile);
+        QCOMPARE(ReadFile(path()), kDefaultFile);
     }
 
     void onlyTheBrightness()
     {
-        writeAll(path(), "[ShowBright]\nBrightValue=2\n");
+        QVERIFY(WriteFile(path(), "[ShowBright]\nBrightValue=2\n"));
         Selectors selectors;
         SettingsStore settings = store();
         settings.Load(selectors.settings());
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "2"}));
         QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(readAll(path()),
+        QCOMPARE(ReadFile(path()),
                  QByteArray("[ShowBright]\nBrightValue=2\n[Target Date]\nYear=2012\nMonth=12\n"
                             "Day=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"));
     }
@@ -133,7 +121,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QList<int>, positions);
         QFETCH(QByteArray, saved);
-        writeAll(path(), file);
+        QVERIFY(WriteFile(path(), file));
         Selectors selectors;
         SettingsStore settings = store();
         settings.Load(selectors.settings());
@@ -144,7 +132,7 @@ private slots:
             }
         }
         QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(readAll(path()), saved.isEmpty() ? file : saved);
+        QCOMPARE(ReadFile(path()), saved.isEmpty() ? file : saved);
     }
 
     // Every combination of items survives a save and the next load: each selector through its
@@ -179,27 +167,28 @@ private slots:
             "; Quenterra settings\r\n[Unknown]\r\nKey=\xC3\xA9t\xC3\xA9\r\n\r\n[target date]\r\n"
             "yEaR=2015\r\n# note\r\nmonth = 3\r\nDAY=8\r\n[Ports]\r\nCOM7=/dev/pts/9\r\n"
             "[Target Time]\r\nHour=7\r\nMinute=5\r\nSecond=0\r\n[SHOWBRIGHT]\r\nBrightValue=2\r\n";
-        writeAll(path(), file);
+        QVERIFY(WriteFile(path(), file));
         Selectors selectors;
         SettingsStore settings = store();
         settings.Load(selectors.settings());
         QCOMPARE(selectors.positions(), (QList<int>{3, 2, 7, 7, 5, 0, 1}));
         QCOMPARE(settings.portPins(), (QMap<int, QString>{{7, QStringLiteral("/dev/pts/9")}}));
         QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(readAll(path()), file);
+        QCOMPARE(ReadFile(path()), file);
     }
 
     // The user's edit, made while the program runs, wins over what the load read; the other keys
     // are written as usual.
     void editWhileRunningIsKept()
     {
-        writeAll(path(), "[Target Date]\nYear=2015\nMonth=3\nDay=8\n");
+        QVERIFY(WriteFile(path(), "[Target Date]\nYear=2015\nMonth=3\nDay=8\n"));
         Selectors selectors;
         SettingsStore settings = store();
         settings.Load(selectors.settings());
-        writeAll(path(), "[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n");
+        QVERIFY(
+            WriteFile(path(), "[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n"));
         QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(readAll(path()),
+        QCOMPARE(ReadFile(path()),
                  QByteArray("[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n"
                             "[Target Time]\nHour=23\nMinute=59\nSecond=59\n"));
     }
@@ -208,14 +197,14 @@ private slots:
     void unwritableFolder()
     {
         const QString plainFile = folder_.filePath(QStringLiteral("not-a-folder"));
-        writeAll(plainFile, "x");
+        QVERIFY(WriteFile(plainFile, "x"));
         const QString inside = plainFile + QStringLiteral("/Vorlenta.ini");
         Selectors selectors;
         SettingsStore settings({inside, inside});
         settings.Load(selectors.settings());
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
         QVERIFY(!settings.Save(selectors.settings()));
-        QCOMPARE(readAll(plainFile), QByteArray("x"));
+        QCOMPARE(ReadFile(plainFile), QByteArray("x"));
     }
 
     // An installed program cannot write its own folder: the user's copy holds the settings, and
@@ -256,14 +245,16 @@ private slots:
             QVERIFY(QDir().mkpath(program));
         }
         if (besideProgram) {
-            writeAll(program + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=2\n");
+            QVERIFY(WriteFile(program + QStringLiteral("/Vorlenta.ini"),
+                              "[ShowBright]\nBrightValue=2\n"));
         }
         if (userCopy) {
             QVERIFY(QDir().mkpath(user));
-            writeAll(user + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=3\n");
+            QVERIFY(
+                WriteFile(user + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=3\n"));
         }
         const QString notAFolder = root.filePath(QStringLiteral("plain"));
-        writeAll(notAFolder, "x");
+        QVERIFY(WriteFile(notAFolder, "x"));
         const SettingsLocation location =
             LocateSettings(programFolderWritable ? program : notAFolder, user);
         const QString programFile =
@@ -287,19 +278,20 @@ private slots:
     {
         QTemporaryDir root;
         const QString program = root.filePath(QStringLiteral("Vorlenta.ini"));
-        writeAll(program,
-                 "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n");
+        QVERIFY(WriteFile(
+            program,
+            "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n"));
         const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
         Selectors selectors;
         SettingsStore settings({program, userCopy});
         settings.Load(selectors.settings());
         QCOMPARE(selectors.year.text(), QStringLiteral("2027"));
         QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(readAll(userCopy),
+        QCOMPARE(ReadFile(userCopy),
                  QByteArray("[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
                             "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\n"
                             "Minute=59\nSecond=59\n"));
-        QCOMPARE(readAll(program),
+        QCOMPARE(ReadFile(program),
                  QByteArray("[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\n"
                             "COM4=/dev/x\n"));
     }

@@ -4,8 +4,7 @@
 
 #include "badge/BadgeSync.h"
 #include "badge/PortSelection.h"
-#include "support/FakeBadgeLink.h"
-#include "support/Fakes.h"
+#include "support/SyncRig.h"
 #include "support/TestMain.h"
 
 using namespace quenterra;
@@ -13,26 +12,7 @@ using namespace quenterra::test;
 
 namespace {
 
-// The target 2015-10-04 16:05:06 lies 123 days 04:05:06 after the rig's clock.
-struct Rig {
-    FakeClock clock{QDateTime(QDate(2015, 6, 3), QTime(12, 0))};
-    FakeMessages messages;
-    FakeTicks ticks;
-    FakePump pump{ticks};
-    FakeSerialComm comm;
-    HiddenSelectors selectors;
-    FakeSelector sele{{}, QStringLiteral("COM3")};
-    FakeProgressBar progress;
-    BadgeSync sync{{comm, clock, messages, ticks, pump},
-                   selectors.targets(),
-                   {sele, selectors.bright, progress}};
-
-    Rig()
-    {
-        selectors.setTarget(2015, 10, 4, 16, 5, 6);
-        selectors.bright.setListPosition(3);
-    }
-};
+using Rig = SyncRig<FakeSerialComm, FakeTicks, FakePump>;
 
 const QStringList kFullSync{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
                             "Output=Helld", "Output=06 05 04 01 02 03 00", "PortOpen=false"};

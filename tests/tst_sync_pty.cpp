@@ -7,9 +7,8 @@
 #include "platform/EventPump.h"
 #include "platform/QtSerialComm.h"
 #include "platform/TickCounter.h"
-#include "support/FakeBadgeLink.h"
-#include "support/Fakes.h"
 #include "support/PseudoTerminal.h"
+#include "support/SyncRig.h"
 #include "support/TestMain.h"
 
 using namespace quenterra;
@@ -68,26 +67,13 @@ PortMap comThreeIs(const QString& path)
     return map;
 }
 
-// A sync of the target 123 days 04:05:06 ahead, brightness 4, on COM3.
-struct Rig {
+struct PtyHolder {
     PseudoTerminal pty;
-    NotingComm comm{comThreeIs(pty.slavePath())};
-    FakeClock clock{QDateTime(QDate(2015, 6, 3), QTime(12, 0))};
-    FakeMessages messages;
-    SystemTickCounter ticks;
-    QtEventPump pump;
-    HiddenSelectors selectors;
-    FakeSelector sele{{}, QStringLiteral("COM3")};
-    FakeProgressBar progress;
-    BadgeSync sync{{comm, clock, messages, ticks, pump},
-                   selectors.targets(),
-                   {sele, selectors.bright, progress}};
+};
 
-    Rig()
-    {
-        selectors.setTarget(2015, 10, 4, 16, 5, 6);
-        selectors.bright.setListPosition(3);
-    }
+// A sync over the real serial layer, COM3 standing for the slave of a pseudo-terminal.
+struct Rig : PtyHolder, SyncRig<NotingComm, SystemTickCounter, QtEventPump> {
+    Rig() : SyncRig(comThreeIs(pty.slavePath())) {}
 };
 
 }  // namespace

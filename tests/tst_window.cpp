@@ -1,4 +1,5 @@
-// The window as the user meets it: its controls, lists, texts, looks and focus, and the live display.
+// The window as the user meets it: its controls, lists, texts, looks and focus, and the live
+// display.
 
 #include <QComboBox>
 #include <QFile>
@@ -11,6 +12,7 @@
 
 #include "app/ControlLists.h"
 #include "app/Form1.h"
+#include "support/Files.h"
 #include "support/FormRig.h"
 #include "support/TestMain.h"
 
@@ -43,12 +45,6 @@ QString controlText(QWidget* widget)
     return {};
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QStringList comboItems(const QWidget& form, const char* name)
 {
     auto* combo = control<QComboBox>(form, name);
@@ -77,7 +73,8 @@ private slots:
         QCOMPARE(form.font().weight(), QFont::Bold);
         const QList<QSize> sizes = form.windowIcon().availableSizes();
         for (const QSize size : {QSize(16, 16), QSize(32, 32), QSize(48, 48)}) {
-            QVERIFY2(sizes.contains(size), qPrintable(QStringLiteral("icon size %1").arg(size.width())));
+            QVERIFY2(sizes.contains(size),
+                     qPrintable(QStringLiteral("icon size %1").arg(size.width())));
         }
     }
 
@@ -89,8 +86,8 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::addColumn<QString>("text");
 
-        auto row = [](const char* name, const char* container, int l, int t, int w, int h, bool shown,
-                      const char* text) {
+        auto row = [](const char* name, const char* container, int l, int t, int w, int h,
+                      bool shown, const char* text) {
             QTest::newRow(name) << name << container << QRect(l, t, w, h) << shown << text;
         };
         row("Label1", "Form1", 120, 0, 9375, 600, true, "  Quenterra Badge  ");
@@ -128,8 +125,8 @@ private slots:
 
         QWidget* widget = control(form, qPrintable(name));
         QCOMPARE(widget->parentWidget()->objectName(), container);
-        QCOMPARE(widget->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15,
-                                           twips.height() / 15));
+        QCOMPARE(widget->geometry(),
+                 QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
         QCOMPARE(widget->isVisible(), shown);
         QCOMPARE(controlText(widget), text);
         if (auto* combo = qobject_cast<QComboBox*>(widget)) {
@@ -153,9 +150,8 @@ private slots:
         QTest::newRow("ComMinute") << "ComMinute" << NumberItems(0, 59);
         QTest::newRow("ComSecond") << "ComSecond" << NumberItems(0, 59);
         QTest::newRow("ComBright") << "ComBright" << QStringList{"1", "2", "3", "4"};
-        QTest::newRow("ComSele") << "ComSele"
-                                 << QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6",
-                                                "COM7", "COM8"};
+        QTest::newRow("ComSele") << "ComSele" << QStringList{"COM1", "COM2", "COM3", "COM4",
+                                                             "COM5", "COM6", "COM7", "COM8"};
     }
 
     void lists()
@@ -221,14 +217,16 @@ private slots:
         QCOMPARE(walk, (QStringList{"CmdSend", "CmdExit", "ComSele", "CmdSend"}));
 
         const QObjectList stacking = form.children();
-        QVERIFY(stacking.indexOf(control(form, "ComSele")) > stacking.indexOf(control(form, "Label4")));
+        QVERIFY(stacking.indexOf(control(form, "ComSele")) >
+                stacking.indexOf(control(form, "Label4")));
     }
 
     void countsLive()
     {
         FormRig rig(QDateTime(QDate(2015, 6, 1), QTime(12, 0)));
-        QVERIFY(writeFile(rig.settingsPath(), "[Target Date]\nYear=2015\nMonth=6\nDay=2\n"
-                                              "[Target Time]\nHour=12\nMinute=30\nSecond=15\n"));
+        QVERIFY(WriteFile(rig.settingsPath(),
+                          "[Target Date]\nYear=2015\nMonth=6\nDay=2\n"
+                          "[Target Time]\nHour=12\nMinute=30\nSecond=15\n"));
         Form1& form = rig.form;
         form.load();
         auto* countdown = rig.control<QLabel>("LblDJS");

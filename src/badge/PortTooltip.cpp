@@ -7,7 +7,8 @@ namespace {
 
 QString describe(const SerialDevice& device)
 {
-    return device.description.isEmpty() ? device.path : device.path + QStringLiteral(", ") + device.description;
+    return device.description.isEmpty() ? device.path
+                                        : device.path + QStringLiteral(", ") + device.description;
 }
 
 }  // namespace
@@ -32,8 +33,9 @@ QString PortTooltip(const PortMap& map, const std::vector<ProbeOutcome>& outcome
         failed << describe(other.device) + QStringLiteral(" has no port number: ") + other.reason;
     }
     if (listed.isEmpty() && failed.isEmpty()) {
-        return QStringLiteral("No serial port found. Plug in the badge and start the program again, "
-                              "or pin a device in the section [Ports] of Vorlenta.ini.");
+        return QStringLiteral(
+            "No serial port found. Plug in the badge and start the program again, "
+            "or pin a device in the section [Ports] of Vorlenta.ini.");
     }
     if (listed.isEmpty()) {
         listed << QStringLiteral("No serial port could be opened.");
