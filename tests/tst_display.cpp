@@ -116,6 +116,30 @@ private slots:
         QCOMPARE(rig.lblNow.caption(), QStringLiteral("2 Jun 2015 12:30:23"));
     }
 
+    // Twenty beats a second, but the labels only change with the second: beats in between write
+    // nothing.
+    void beatsWithinASecondWriteNothing()
+    {
+        Rig rig;
+        rig.display.ShowCountdown();
+        rig.display.Tick();
+        const int countdownWrites = rig.lblDJS.writes;
+        const int clockWrites = rig.lblNow.writes;
+        for (int beat = 0; beat < 19; ++beat) {
+            rig.display.Tick();
+        }
+        QCOMPARE(rig.lblDJS.writes, countdownWrites);
+        QCOMPARE(rig.lblNow.writes, clockWrites);
+        rig.clock.advance(1);
+        rig.display.Tick();
+        QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  001:00:30:14  "));
+        QCOMPARE(rig.lblNow.caption(), QStringLiteral("1 Jun 2015 12:00:01"));
+        // A changed target shows at the next beat, within the same second.
+        rig.selectors.hour.setListPosition(13);
+        rig.display.Tick();
+        QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  001:01:30:14  "));
+    }
+
     void clockText_data()
     {
         QTest::addColumn<QLocale>("locale");

@@ -6,8 +6,8 @@
 
 namespace quenterra {
 
-// The clock label's text: the locale's short date, one blank and the time of day with seconds in the
-// locale's long time form without its time-zone name; at exactly 00:00:00 the date alone.
+// The clock label's text: the locale's short date, one blank and the time of day with seconds in
+// the locale's long time form without its time-zone name; at exactly 00:00:00 the date alone.
 class ClockText {
 public:
     explicit ClockText(const QLocale& locale = QLocale());

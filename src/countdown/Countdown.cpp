@@ -21,7 +21,8 @@ std::optional<int> ReadWholeNumber(const QString& text)
     const qsizetype firstDigit = i;
     qint64 value = 0;
     while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-        value = std::min<qint64>(value * 10 + (text[i].unicode() - u'0'), std::numeric_limits<int>::max());
+        value = std::min<qint64>(value * 10 + (text[i].unicode() - u'0'),
+                                 std::numeric_limits<int>::max());
         ++i;
     }
     if (i == firstDigit) {
@@ -58,10 +59,9 @@ std::optional<TargetMoment> ReadTargetMoment(const TargetSelectors& targets)
     return TargetMoment{*date, time};
 }
 
-std::optional<qint32> RemainingSeconds(const QDateTime& now, const TargetMoment& target)
+std::optional<qint32> RemainingSeconds(qint64 now, const TargetMoment& target)
 {
-    const qint64 difference =
-        LocalWallClockToInstant(target.date, target.time) - now.toSecsSinceEpoch();
+    const qint64 difference = LocalWallClockToInstant(target.date, target.time) - now;
     if (difference < std::numeric_limits<qint32>::min() ||
         difference > std::numeric_limits<qint32>::max()) {
         return std::nullopt;
@@ -71,7 +71,7 @@ std::optional<qint32> RemainingSeconds(const QDateTime& now, const TargetMoment&
 
 std::optional<qint32> GetRemainingSeconds(const Clock& clock, const TargetSelectors& targets)
 {
-    const QDateTime now = clock.now();
+    const qint64 now = clock.secsSinceEpoch();
     const auto target = ReadTargetMoment(targets);
     if (!target) {
         return std::nullopt;
@@ -82,7 +82,10 @@ std::optional<qint32> GetRemainingSeconds(const Clock& clock, const TargetSelect
 namespace {
 
 // The rightmost two characters of "00" followed by the number: 5 -> "05", -5 -> "-5", -29 -> "29".
-QString twoCharacters(qint32 value) { return (QStringLiteral("00") + QString::number(value)).right(2); }
+QString twoCharacters(qint32 value)
+{
+    return (QStringLiteral("00") + QString::number(value)).right(2);
+}
 
 }  // namespace
 
@@ -92,8 +95,8 @@ QString FormatCountdown(const CountdownFields& fields)
     const QString dayField = fields.Days >= 0 && fields.Days <= 999
                                  ? QStringLiteral("  ") + (QStringLiteral("000") + days).right(3)
                                  : (QStringLiteral("     ") + days).right(5);
-    return dayField + u':' + twoCharacters(fields.Hours) + u':' + twoCharacters(fields.Minutes) + u':' +
-           twoCharacters(fields.Seconds) + QStringLiteral("  ");
+    return dayField + u':' + twoCharacters(fields.Hours) + u':' + twoCharacters(fields.Minutes) +
+           u':' + twoCharacters(fields.Seconds) + QStringLiteral("  ");
 }
 
 }  // namespace quenterra

@@ -26,8 +26,18 @@ void CountdownDisplay::ShowCountdown()
 
 void CountdownDisplay::Tick()
 {
+    const qint64 second = clock_.secsSinceEpoch();
+    auto target = ReadTargetMoment(targets_);
+    if (second == shownSecond_ && target == shownTarget_) {
+        return;
+    }
     ShowCountdown();
+    // A fresh reading: after an out-of-range message, the moment it was dismissed.
     controls_.lblNow.setCaption(clockText_.format(clock_.now()));
+    // The earliest reading of this beat: should a later one have fallen into the next second, the
+    // next beat shows that second.
+    shownSecond_ = second;
+    shownTarget_ = std::move(target);
 }
 
 }  // namespace quenterra

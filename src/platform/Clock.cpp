@@ -8,4 +8,9 @@ QDateTime SystemClock::now() const
     return current.addMSecs(-current.time().msec());
 }
 
+qint64 SystemClock::secsSinceEpoch() const
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
+
 }  // namespace quenterra

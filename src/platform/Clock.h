@@ -8,13 +8,17 @@ namespace quenterra {
 class Clock {
 public:
     virtual ~Clock() = default;
-    // The current local date and time in whole seconds (the fraction of the running second dropped).
+    // The current local date and time in whole seconds (the fraction of the running second
+    // dropped).
     virtual QDateTime now() const = 0;
+    // The current instant in whole seconds since the Unix epoch; cheap, no time zone involved.
+    virtual qint64 secsSinceEpoch() const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override;
+    qint64 secsSinceEpoch() const override;
 };
 
 }  // namespace quenterra

@@ -30,6 +30,7 @@ public:
         }
         return now_;
     }
+    qint64 secsSinceEpoch() const override { return now().toSecsSinceEpoch(); }
     void set(const QDateTime& now) { now_ = now; }
     void advance(qint64 seconds) { now_ = now_.addSecs(seconds); }
     mutable std::deque<QDateTime> upcoming;
