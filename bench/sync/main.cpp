@@ -1,0 +1,360 @@
+// The sync, pressed in the real window: Form1 with the real serial component, tick counter, event
+// pump and clock, its COM3 standing for a pseudo-terminal whose other end a thread of its own keeps
+// drained. The target lies 100 days ahead, so the sync runs to its end. Each press of "Sync" is
+// timed from the click to the return of its handler, by when the port has been closed again; in
+// between the presses the window idles for a while.
+//
+// The CPU of a sync is the process's CPU time over the press (every thread: the window's, and
+// Qt's own, such as the X connection's reader) less that of the thread that drains the other end,
+// which stands in for the badge; it is given as a share of the press's wall time. The window
+// thread's own share is printed too.
+//
+// Where the time goes is noted on the way, through the serial component: until the port is open,
+// until its bytes have left (the drain wait ends), the two pauses up to the close, and the close.
+//
+// Prints "key value" lines: sync_ms (median), sync_ms_max, sync_cpu_pct (median), sync_ui_cpu_pct
+// (median), sync_presses, sync_floor_ms (the two pauses: the least a sync can take with no line
+// time), sync_floor_line_ms (the same plus the bytes' time on a 1200-baud line), and the medians of
+// the parts: sync_open_ms, sync_send_ms, sync_pauses_ms, sync_close_ms.
+//
+// quenterra-bench-sync [--presses N]   (default 11; on the X display of the environment, offscreen
+// when there is none)
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "app/Form1.h"
+#include "badge/BadgeSync.h"
+#include "badge/SyncFrame.h"
+#include "platform/QtSerialComm.h"
+
+namespace quenterra::bench {
+namespace {
+
+class CountingMessages final : public Messages {
+public:
+    void show(const QString& text, const QString& title) override
+    {
+        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(text), qPrintable(title));
+        ++shown;
+    }
+    int shown = 0;
+};
+
+// The far end of the line: a pseudo-terminal master, read by a thread of its own.
+class FarEnd {
+public:
+    FarEnd()
+    {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+            slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
+        }
+        if (isValid()) {
+            thread_ = std::thread([this] { drain(); });
+        }
+    }
+    ~FarEnd()
+    {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+    }
+    FarEnd(const FarEnd&) = delete;
+    FarEnd& operator=(const FarEnd&) = delete;
+
+    bool isValid() const { return master_ >= 0 && !slavePath_.isEmpty(); }
+    const QString& slavePath() const { return slavePath_; }
+    long long received() const { return received_; }
+
+    // The CPU time the reading thread has used, in seconds.
+    double cpuSeconds()
+    {
+        clockid_t clock{};
+        timespec used{};
+        if (::pthread_getcpuclockid(thread_.native_handle(), &clock) != 0 ||
+            ::clock_gettime(clock, &used) != 0) {
+            return 0;
+        }
+        return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+    }
+
+private:
+    void drain()
+    {
+        while (!stop_) {
+            pollfd watch{master_, POLLIN, 0};
+            if (::poll(&watch, 1, 20) <= 0) {
+                continue;
+            }
+            char buffer[256];
+            const ssize_t count = ::read(master_, buffer, sizeof buffer);
+            if (count > 0) {
+                received_ += count;
+            } else if (count < 0 && errno == EAGAIN) {
+                continue;
+            } else {
+                // Nobody holds the slave (between syncs): the master reads as hung up until the
+                // next open, so wait a little rather than spin.
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+    }
+
+    int master_ = -1;
+    QString slavePath_;
+    std::atomic<bool> stop_{false};
+    std::atomic<long long> received_{0};
+    std::thread thread_;
+};
+
+double clockSeconds(clockid_t clock)
+{
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+double now()
+{
+    return clockSeconds(CLOCK_MONOTONIC);
+}
+
+// The real serial component, noting when the port was opened, when the bytes of the sync had left,
+// and when the port's close began and ended.
+class NotingComm final : public SerialComm {
+public:
+    QtSerialComm real;
+    double openedAt = 0;
+    double drainedAt = 0;
+    double closingAt = 0;
+    double closedAt = 0;
+
+    void forget()
+    {
+        openedAt = drainedAt = closingAt = closedAt = 0;
+        sent_ = false;
+    }
+
+    int commPort() const override { return real.commPort(); }
+    void setCommPort(int port) override { real.setCommPort(port); }
+    QString settings() const override { return real.settings(); }
+    void setSettings(const QString& settings) override { real.setSettings(settings); }
+    bool portOpen() const override { return real.portOpen(); }
+    void setPortOpen(bool open) override
+    {
+        const bool wasOpen = real.portOpen();
+        if (wasOpen && !open) {
+            closingAt = now();
+        }
+        real.setPortOpen(open);
+        if (wasOpen && !open) {
+            closedAt = now();
+        } else if (!wasOpen && open) {
+            openedAt = now();
+        }
+    }
+    bool dtrEnable() const override { return real.dtrEnable(); }
+    void setDTREnable(bool enable) override { real.setDTREnable(enable); }
+    void output(const QString& text) override { real.output(text); }
+    void output(const QByteArray& bytes) override
+    {
+        real.output(bytes);
+        sent_ = true;
+    }
+    int outBufferCount() override
+    {
+        const int count = real.outBufferCount();
+        if (count == 0 && sent_ && drainedAt == 0) {
+            drainedAt = now();
+        }
+        return count;
+    }
+
+private:
+    bool sent_ = false;
+};
+
+void idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+bool writeSettings(const QString& path)
+{
+    const QDateTime target = QDateTime::currentDateTime().addDays(100);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    const QString text = QStringLiteral(
+                             "[Target Date]\nYear=%1\nMonth=%2\nDay=%3\n[Target Time]\nHour=%4\n"
+                             "Minute=%5\nSecond=%6\n[ShowBright]\nBrightValue=4\n")
+                             .arg(target.date().year())
+                             .arg(target.date().month())
+                             .arg(target.date().day())
+                             .arg(target.time().hour())
+                             .arg(target.time().minute())
+                             .arg(target.time().second());
+    return file.write(text.toUtf8()) > 0;
+}
+
+int run(int argc, char** argv)
+{
+    int presses = 11;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--presses") == 0) {
+            presses = std::max(1, std::atoi(argv[i + 1]));
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+
+    QTemporaryDir folder;
+    const QString ini = folder.filePath(kSettingsFileName);
+    if (!folder.isValid() || !writeSettings(ini)) {
+        std::fprintf(stderr, "quenterra-bench-sync: cannot write %s\n", qPrintable(ini));
+        return 1;
+    }
+    FarEnd farEnd;
+    if (!farEnd.isValid()) {
+        std::fprintf(stderr, "quenterra-bench-sync: no pseudo-terminal: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+
+    SystemClock clock;
+    CountingMessages messages;
+    SystemTickCounter ticks;
+    QtEventPump pump;
+    NotingComm comm;
+    PortMap ports;
+    ports.setDevice(3, {farEnd.slavePath(), QStringLiteral("pseudo-terminal")});
+    Form1 form({clock, messages, ticks, pump, comm, SettingsLocation{ini, ini},
+                [&comm, &ports](const QMap<int, QString>&) {
+                    comm.real.setPortMap(ports);
+                    return comm.real.portMap();
+                }});
+    form.load();
+    form.show();
+    idle(500);
+
+    auto* send = form.findChild<QPushButton*>(QStringLiteral("CmdSend"));
+    auto* port = form.findChild<QComboBox*>(QStringLiteral("ComSele"));
+    if (send == nullptr || port == nullptr || port->currentText() != QStringLiteral("COM3") ||
+        messages.shown > 0) {
+        std::fprintf(stderr, "quenterra-bench-sync: the window did not come up with COM3 chosen\n");
+        return 1;
+    }
+
+    const clockid_t windowThread = [] {
+        clockid_t id{};
+        ::pthread_getcpuclockid(::pthread_self(), &id);
+        return id;
+    }();
+    std::vector<double> wallMs;
+    std::vector<double> cpuPercent;
+    std::vector<double> uiCpuPercent;
+    std::vector<double> openMs, sendMs, pausesMs, closeMs;
+    for (int press = 0; press < presses; ++press) {
+        idle(300);
+        comm.forget();
+        const double processBefore = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        const double windowBefore = clockSeconds(windowThread);
+        const double farEndBefore = farEnd.cpuSeconds();
+        const double wallBefore = now();
+        send->click();
+        const double wall = now() - wallBefore;
+        const double farEndUsed = farEnd.cpuSeconds() - farEndBefore;
+        const double windowUsed = clockSeconds(windowThread) - windowBefore;
+        const double processUsed = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
+
+        if (comm.portOpen() || messages.shown > 0 || comm.openedAt == 0 || comm.drainedAt == 0 ||
+            comm.closedAt == 0) {
+            std::fprintf(stderr, "quenterra-bench-sync: the sync did not end cleanly\n");
+            return 1;
+        }
+        wallMs.push_back(wall * 1e3);
+        cpuPercent.push_back((processUsed - farEndUsed) / wall * 100);
+        uiCpuPercent.push_back(windowUsed / wall * 100);
+        openMs.push_back((comm.openedAt - wallBefore) * 1e3);
+        sendMs.push_back((comm.drainedAt - comm.openedAt) * 1e3);
+        pausesMs.push_back((comm.closingAt - comm.drainedAt) * 1e3);
+        closeMs.push_back((comm.closedAt - comm.closingAt) * 1e3);
+        std::fprintf(stderr,
+                     "    press %2d: %6.1f ms (open %.1f, send %.1f, pauses %.1f, close %.1f), "
+                     "CPU %4.1f %% (window thread %4.1f %%)\n",
+                     press + 1, wallMs.back(), openMs.back(), sendMs.back(), pausesMs.back(),
+                     closeMs.back(), cpuPercent.back(), uiCpuPercent.back());
+    }
+
+    // Every press sent the wake string and the frame.
+    const long long frameBytes = kWakeString.size() + std::tuple_size_v<SyncFrame>;
+    idle(100);
+    if (farEnd.received() != frameBytes * presses) {
+        std::fprintf(stderr, "quenterra-bench-sync: %lld bytes arrived, %lld expected\n",
+                     farEnd.received(), frameBytes * presses);
+        return 1;
+    }
+
+    const int floorMs = 2 * (BadgeSync::kPauseMs + 1);
+    const int lineMs = static_cast<int>(frameBytes * 10 * 1000 / 1200);  // 8N1: 10 bits a byte
+    std::printf("sync_ms %.1f\n", median(wallMs));
+    std::printf("sync_ms_max %.1f\n", *std::max_element(wallMs.begin(), wallMs.end()));
+    std::printf("sync_cpu_pct %.1f\n", median(cpuPercent));
+    std::printf("sync_ui_cpu_pct %.1f\n", median(uiCpuPercent));
+    std::printf("sync_presses %d\n", presses);
+    std::printf("sync_floor_ms %d\n", floorMs);
+    std::printf("sync_floor_line_ms %d\n", floorMs + lineMs);
+    std::printf("sync_open_ms %.1f\n", median(openMs));
+    std::printf("sync_send_ms %.1f\n", median(sendMs));
+    std::printf("sync_pauses_ms %.1f\n", median(pausesMs));
+    std::printf("sync_close_ms %.1f\n", median(closeMs));
+    return 0;
+}
+
+}  // namespace
+}  // namespace quenterra::bench
+
+int main(int argc, char** argv)
+{
+    return quenterra::bench::run(argc, argv);
+}

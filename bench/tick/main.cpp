@@ -1,0 +1,157 @@
+// The cost of one beat of the refresh timer: CountdownDisplay::Tick() over the widgets the window
+// uses (hidden editable drop-downs for the target, the two labels, the 50 ms timer) and the system
+// clock, with the target 100 days ahead. Each tick computes the countdown and the clock text and
+// hands both to their labels, which repaint only when the text has changed; the repaints
+// themselves run in the event loop between the timed batches and are not counted.
+//
+// Prints "tick_ns <median ns per tick>", "tick_batches <n>" and "tick_per_batch <n>".
+//
+// quenterra-bench-tick [--batches N]   (default 15; draws offscreen unless QT_QPA_PLATFORM is set)
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/ControlLists.h"
+#include "app/Look.h"
+#include "countdown/CountdownDisplay.h"
+#include "platform/Clock.h"
+#include "platform/Messages.h"
+#include "platform/QtControls.h"
+
+namespace quenterra::bench {
+namespace {
+
+class CountingMessages final : public Messages {
+public:
+    void show(const QString& text, const QString& title) override
+    {
+        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(text), qPrintable(title));
+        ++shown;
+    }
+    int shown = 0;
+};
+
+QComboBox* hiddenSelector(QWidget* parent, const QStringList& items)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    combo->setVisible(false);
+    return combo;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int run(int argc, char** argv)
+{
+    int batches = 15;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--batches") == 0) {
+            batches = std::max(1, std::atoi(argv[i + 1]));
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+
+    QWidget window;
+    window.setFont(WindowFont());
+    window.setFixedSize(Twips(9630), Twips(4170));
+    auto* year = hiddenSelector(&window, YearItems());
+    auto* month = hiddenSelector(&window, MonthItems());
+    auto* day = hiddenSelector(&window, DayItems());
+    auto* hour = hiddenSelector(&window, HourItems());
+    auto* minute = hiddenSelector(&window, MinuteItems());
+    auto* second = hiddenSelector(&window, MinuteItems());
+
+    auto* lblDJS = new QLabel(QStringLiteral("888:88:88:88"), &window);
+    lblDJS->setGeometry(TwipsRect(1560, 1080, 6300, 1035));
+    lblDJS->setFont(CountdownFont());
+    lblDJS->setAlignment(Qt::AlignCenter);
+    lblDJS->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* lblNow = new QLabel(QStringLiteral("YY-MM-DD hh:mm:ss"), &window);
+    lblNow->setGeometry(TwipsRect(3600, 2640, 2895, 345));
+    lblNow->setAlignment(Qt::AlignCenter);
+    lblNow->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* timer = new QTimer(&window);
+    timer->setInterval(50);
+    timer->start();
+
+    ComboSelector yearView(year), monthView(month), dayView(day), hourView(hour),
+        minuteView(minute), secondView(second);
+    LabelCaption djsCaption(lblDJS), nowCaption(lblNow);
+    QtRefreshTimer refresh(timer);
+    SystemClock clock;
+    CountingMessages messages;
+
+    const QDateTime target = QDateTime::currentDateTime().addDays(100);
+    yearView.setListPosition(target.date().year() - kFirstYear);
+    monthView.setListPosition(target.date().month() - 1);
+    dayView.setListPosition(target.date().day() - 1);
+    hourView.setListPosition(target.time().hour());
+    minuteView.setListPosition(target.time().minute());
+    secondView.setListPosition(target.time().second());
+
+    const TargetSelectors targets{yearView, monthView, dayView, hourView, minuteView, secondView};
+    CountdownDisplay display(clock, targets, {djsCaption, nowCaption, refresh}, messages);
+    window.show();
+    QCoreApplication::processEvents();
+
+    // Calibrates a batch to about 100 ms, then times the batches.
+    QElapsedTimer elapsed;
+    int perBatch = 100;
+    for (;;) {
+        elapsed.start();
+        for (int i = 0; i < perBatch; ++i) {
+            display.Tick();
+        }
+        if (elapsed.nsecsElapsed() > 50'000'000 || perBatch >= (1 << 24)) {
+            break;
+        }
+        perBatch *= 2;
+    }
+    if (messages.shown > 0) {
+        std::fprintf(stderr, "quenterra-bench-tick: the countdown did not run\n");
+        return 1;
+    }
+
+    std::vector<double> nsPerTick;
+    for (int batch = 0; batch < batches; ++batch) {
+        QCoreApplication::processEvents();  // the repaints the last batch asked for
+        elapsed.start();
+        for (int i = 0; i < perBatch; ++i) {
+            display.Tick();
+        }
+        nsPerTick.push_back(static_cast<double>(elapsed.nsecsElapsed()) / perBatch);
+    }
+    std::printf("tick_ns %.0f\n", median(nsPerTick));
+    std::printf("tick_batches %d\n", batches);
+    std::printf("tick_per_batch %d\n", perBatch);
+    std::printf("tick_min_ns %.0f\n", *std::min_element(nsPerTick.begin(), nsPerTick.end()));
+    return 0;
+}
+
+}  // namespace
+}  // namespace quenterra::bench
+
+int main(int argc, char** argv)
+{
+    return quenterra::bench::run(argc, argv);
+}
