@@ -2,7 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -99,9 +99,12 @@ void Form1::createControls()
     comSele_->setObjectName(QStringLiteral("ComSele"));
     comSele_->setGeometry(TwipsRect(840, 3615, 1095, 360));
 
-    frame1_ = new QGroupBox(this);
+    // A frame without caption: an etched box, drawn without any image (the style's group box draws
+    // its frame from a pixmap, which loads the image plugins at the first paint).
+    frame1_ = new QFrame(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     frame1_->setGeometry(TwipsRect(120, 600, 9375, 2775));
+    frame1_->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
     lblDJS_ = new QLabel(QStringLiteral("888:88:88:88"), frame1_);
     lblDJS_->setObjectName(QStringLiteral("LblDJS"));

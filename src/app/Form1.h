@@ -17,7 +17,7 @@
 #include "settings/Settings.h"
 
 class QComboBox;
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -70,7 +70,7 @@ private:
     QProgressBar* progressBar1_ = nullptr;
     QComboBox* comSele_ = nullptr;
     QLabel* label4_ = nullptr;
-    QGroupBox* frame1_ = nullptr;
+    QFrame* frame1_ = nullptr;
     QLabel* lblDJS_ = nullptr;
     QComboBox* comYear_ = nullptr;
     QComboBox* comMonth_ = nullptr;
