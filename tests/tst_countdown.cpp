@@ -23,7 +23,7 @@ HiddenSelectors holding(int y, int mo, int d, int h, int mi, int s)
 
 QDateTime local(int y, int mo, int d, int h, int mi, int s)
 {
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
+    return {QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime};
 }
 
 }  // namespace
@@ -111,10 +111,10 @@ private slots:
         QTest::newRow("-86400") << -86400 << QList<int>{-1, 0, 0, 0};
         QTest::newRow("-61") << -61 << QList<int>{0, 0, -1, -1};
         QTest::newRow("-90061") << -90061 << QList<int>{-1, -1, -1, -1};
-        QTest::newRow("int32 min") << std::numeric_limits<qint32>::min()
-                                   << QList<int>{-24855, -3, -14, -8};
-        QTest::newRow("int32 max") << std::numeric_limits<qint32>::max()
-                                   << QList<int>{24855, 3, 14, 7};
+        QTest::newRow("int32 min")
+            << std::numeric_limits<qint32>::min() << QList<int>{-24855, -3, -14, -8};
+        QTest::newRow("int32 max")
+            << std::numeric_limits<qint32>::max() << QList<int>{24855, 3, 14, 7};
     }
 
     void split()
@@ -193,7 +193,7 @@ private slots:
         QFETCH(QString, emptied);
         QFETCH(QDateTime, now);
         HiddenSelectors targets = holding(2016, 1, 1, 0, 0, 0);
-        FakeSelector* selectors[] = {&targets.year, &targets.month, &targets.day,
+        FakeSelector* selectors[] = {&targets.year, &targets.month,  &targets.day,
                                      &targets.hour, &targets.minute, &targets.second};
         const char* names[] = {"year", "month", "day", "hour", "minute", "second"};
         for (int i = 0; i < 6; ++i) {

@@ -173,7 +173,9 @@ void TestIniDocument::writesAnyFileSafely()
     const QList<QByteArray> pieces = {"[S]",  "[ s ]", "K=1", " k = 2",  ";K=3",
                                       "[",    "]",     "=",   "\r",      "\n",
                                       "\r\n", " ",     "x",   raw("\0"), "\xEF\xBB\xBF"};
-    const QList<QByteArray> sections = {"S", "T"}, keys = {"K", "L"}, texts = {"1", "=", "\xE9"};
+    const QList<QByteArray> sections = {"S", "T"};
+    const QList<QByteArray> keys = {"K", "L"};
+    const QList<QByteArray> texts = {"1", "=", "\xE9"};
     QRandomGenerator random(2012);
     const auto pick = [&random](const QList<QByteArray>& list) {
         return list[random.bounded(static_cast<int>(list.size()))];
@@ -183,14 +185,17 @@ void TestIniDocument::writesAnyFileSafely()
         for (int i = random.bounded(14); i > 0; --i) {
             before += pick(pieces);
         }
-        const QByteArray section = pick(sections), key = pick(keys), text = pick(texts);
+        const QByteArray section = pick(sections);
+        const QByteArray key = pick(keys);
+        const QByteArray text = pick(texts);
         IniDocument document(before);
         document.setValue(section, key, text);
         const QByteArray& after = document.bytes();
         const QByteArray context = before.toPercentEncoding();
         QVERIFY2(document.value(section, key) == text, context.constData());
 
-        qsizetype prefix = 0, suffix = 0;
+        qsizetype prefix = 0;
+        qsizetype suffix = 0;
         while (prefix < qMin(before.size(), after.size()) && before[prefix] == after[prefix]) {
             ++prefix;
         }

@@ -157,6 +157,7 @@ void TestProfileFile::concurrentSavesLoseNothing()
     constexpr int kKeys = 10;
     std::atomic<int> failures = 0;
     std::vector<std::thread> writers;
+    writers.reserve(kWriters);
     for (int writer = 0; writer < kWriters; ++writer) {
         writers.emplace_back([this, writer, &failures] {
             for (int key = 0; key < kKeys; ++key) {

@@ -209,7 +209,7 @@ void TestSaveKill::killedSavesLeaveOldOrNew_data()
         << 150;
 }
 
-void TestSaveKill::killedSavesLeaveOldOrNew()
+void TestSaveKill::killedSavesLeaveOldOrNew()  // NOLINT(readability-make-member-function-const)
 {
     QFETCH(QByteArray, start);
     QFETCH(int, kills);

@@ -8,7 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
+#include <cstdlib>
 #include <termios.h>
 #include <unistd.h>
 
@@ -181,7 +181,7 @@ private slots:
     void numbersWindowsPorts()
     {
         const QList<SerialDevice> listed{{"COM3", "USB Serial"}, {"COM4", "Modem"}, {"COM40", ""}};
-        const PortMap map = WindowsPortNumbers(listed, {{4, "\\\\.\\COM12"}});
+        const PortMap map = WindowsPortNumbers(listed, {{4, R"(\\.\COM12)"}});
         QCOMPARE(map.numbered().size(), 32);
         QCOMPARE(*map.device(1), (SerialDevice{"COM1", ""}));
         QCOMPARE(*map.device(3), (SerialDevice{"COM3", "USB Serial"}));
@@ -280,7 +280,7 @@ private slots:
         QTest::addColumn<Action>("action");
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("open");
-        const auto row = [](const char* name, Kind kind, bool open, Action action) {
+        const auto row = [](const char* name, Kind kind, bool open, const Action& action) {
             QTest::newRow(name) << action << int(kind) << open;
         };
         row("unmapped number", Kind::NoSuchPort, false, [](Rig& r) {

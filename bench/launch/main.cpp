@@ -17,12 +17,12 @@
 //                        [--timeout-seconds S]
 
 #include <fcntl.h>
-#include <signal.h>
+#include <csignal>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
+#include <ctime>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,8 +38,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace quenterra::bench {
 namespace {
@@ -128,9 +126,10 @@ public:
                               (preloaded != nullptr && *preloaded != '\0'
                                    ? std::string(":") + preloaded
                                    : std::string()));
-        environment.push_back("QUENTERRA_BENCH_FIRST_PAINT=" + stampPath_);
-        environment.push_back("QT_QPA_PLATFORM=xcb");
+        environment.emplace_back("QUENTERRA_BENCH_FIRST_PAINT=" + stampPath_);
+        environment.emplace_back("QT_QPA_PLATFORM=xcb");
         std::vector<char*> envp;
+        envp.reserve(environment.size() + 1);
         for (std::string& text : environment) {
             envp.push_back(text.data());
         }
@@ -429,6 +428,7 @@ int run(int argc, char** argv)
 
     auto column = [](const std::vector<RunResult>& runs, auto field) {
         std::vector<double> values;
+        values.reserve(runs.size());
         for (const RunResult& run : runs) {
             values.push_back(static_cast<double>(field(run)));
         }

@@ -32,8 +32,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <stdlib.h>
-#include <time.h>
+#include <cstdlib>
+#include <ctime>
 #include <unistd.h>
 
 #include <algorithm>
@@ -293,7 +293,10 @@ int run(int argc, char** argv)
     std::vector<double> wallMs;
     std::vector<double> cpuPercent;
     std::vector<double> uiCpuPercent;
-    std::vector<double> openMs, sendMs, pausesMs, closeMs;
+    std::vector<double> openMs;
+    std::vector<double> sendMs;
+    std::vector<double> pausesMs;
+    std::vector<double> closeMs;
     for (int press = 0; press < presses; ++press) {
         idle(300);
         comm.forget();

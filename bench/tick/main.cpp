@@ -111,9 +111,14 @@ int run(int argc, char** argv)
     timer->setInterval(50);
     timer->start();
 
-    ComboSelector yearView(year), monthView(month), dayView(day), hourView(hour),
-        minuteView(minute), secondView(second);
-    LabelCaption djsCaption(lblDJS), nowCaption(lblNow);
+    ComboSelector yearView(year);
+    ComboSelector monthView(month);
+    ComboSelector dayView(day);
+    ComboSelector hourView(hour);
+    ComboSelector minuteView(minute);
+    ComboSelector secondView(second);
+    LabelCaption djsCaption(lblDJS);
+    LabelCaption nowCaption(lblNow);
     QtRefreshTimer refresh(timer);
     SteppingClock clock;
     CountingMessages messages;

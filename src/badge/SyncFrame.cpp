@@ -47,7 +47,7 @@ SyncFrame BuildSyncFrame(qint32 remaining, const QString& brightnessText)
 
 QByteArray FrameBytes(const SyncFrame& frame)
 {
-    return QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size()));
+    return {reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size())};
 }
 
 namespace {

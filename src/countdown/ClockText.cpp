@@ -27,7 +27,7 @@ ClockText::ClockText(const QLocale& locale)
 
 QString ClockText::format(const QDateTime& moment) const
 {
-    const QString date = locale_.toString(moment.date(), dateFormat_);
+    QString date = locale_.toString(moment.date(), dateFormat_);
     if (moment.time() == QTime(0, 0)) {
         return date;
     }

@@ -27,7 +27,7 @@ void CountdownDisplay::ShowCountdown()
 void CountdownDisplay::Tick()
 {
     const qint64 second = clock_.secsSinceEpoch();
-    auto target = ReadTargetMoment(targets_);
+    const auto target = ReadTargetMoment(targets_);
     if (second == shownSecond_ && target == shownTarget_) {
         return;
     }
@@ -37,7 +37,7 @@ void CountdownDisplay::Tick()
     // The earliest reading of this beat: should a later one have fallen into the next second, the
     // next beat shows that second.
     shownSecond_ = second;
-    shownTarget_ = std::move(target);
+    shownTarget_ = target;
 }
 
 }  // namespace quenterra

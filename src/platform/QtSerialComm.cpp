@@ -10,7 +10,7 @@
 #if defined(Q_OS_WIN)
 #include <qt_windows.h>
 #elif defined(Q_OS_UNIX)
-#include <errno.h>
+#include <cerrno>
 #include <grp.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>

@@ -118,7 +118,7 @@ private slots:
 
         // 123 days 04:05:06 ahead, in whole seconds.
         const QDateTime target = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() +
-                                                               ((123 * 24 + 4) * 60 + 5) * 60 + 6);
+                                                               ((123 * 24 + 4) * 60 + 5) * 60LL + 6);
         const QDate date = target.date();
         const QTime time = target.time();
         const QList<std::pair<QString, QStringList>> sections = {

@@ -106,7 +106,7 @@ public:
         if (open_) {
             throw CommError(CommError::Kind::InvalidValue, QStringLiteral("already open"));
         }
-        if (!openable.count(port_)) {
+        if (!openable.contains(port_)) {
             throw CommError(CommError::Kind::NoSuchPort, QStringLiteral("COM%1 is not there").arg(port_));
         }
         log << QStringLiteral("PortOpen=true");

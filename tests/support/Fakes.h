@@ -18,10 +18,14 @@
 
 namespace quenterra::test {
 
-// A clock that shows what it is set to; readings queued in `upcoming` are given out first, one per read.
+// A clock that shows what it is set to; readings queued in `upcoming` are given out first, one per
+// read.
 class FakeClock final : public Clock {
 public:
-    explicit FakeClock(QDateTime now = QDateTime(QDate(2015, 6, 1), QTime(12, 0))) : now_(now) {}
+    explicit FakeClock(QDateTime now = QDateTime(QDate(2015, 6, 1), QTime(12, 0)))
+        : now_(std::move(now))
+    {
+    }
     QDateTime now() const override
     {
         if (!upcoming.empty()) {
@@ -118,8 +122,8 @@ struct HiddenSelectors {
     SettingsSelectors settings() { return {year, month, day, hour, minute, second, bright}; }
     QList<int> positions() const
     {
-        return {year.listPosition(),   month.listPosition(),  day.listPosition(),
-                hour.listPosition(),   minute.listPosition(), second.listPosition(),
+        return {year.listPosition(),  month.listPosition(),  day.listPosition(),
+                hour.listPosition(),  minute.listPosition(), second.listPosition(),
                 bright.listPosition()};
     }
     QStringList texts() const

@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
+#include <cstdlib>
 #include <unistd.h>
 
 #include <cerrno>

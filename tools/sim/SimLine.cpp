@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include <fcntl.h>
-#include <stdlib.h>
+#include <cstdlib>
 #include <unistd.h>
 
 #include <cerrno>

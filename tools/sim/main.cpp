@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include <fcntl.h>
-#include <signal.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,7 +25,7 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void onStopSignal(int)
+void onStopSignal(int /*signal*/)
 {
     const char byte = 0;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
