@@ -39,6 +39,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Median.h"
+
 namespace quenterra::bench {
 namespace {
 
@@ -83,16 +85,6 @@ void sleepSeconds(double seconds)
     pause.tv_nsec = static_cast<long>((seconds - static_cast<double>(pause.tv_sec)) * 1e9);
     while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
     }
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    if (n == 0) {
-        return 0;
-    }
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 std::string fileText(const std::string& path)

@@ -50,19 +50,11 @@
 #include "badge/BadgeSync.h"
 #include "badge/SyncFrame.h"
 #include "platform/QtSerialComm.h"
+#include "common/CountingMessages.h"
+#include "common/Median.h"
 
 namespace quenterra::bench {
 namespace {
-
-class CountingMessages final : public Messages {
-public:
-    void show(const QString& text, const QString& title) override
-    {
-        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(text), qPrintable(title));
-        ++shown;
-    }
-    int shown = 0;
-};
 
 // The far end of the line: a pseudo-terminal master, read by a thread of its own.
 class FarEnd {
@@ -207,13 +199,6 @@ void idle(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 bool writeSettings(const QString& path)

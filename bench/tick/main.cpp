@@ -32,19 +32,11 @@
 #include "platform/Clock.h"
 #include "platform/Messages.h"
 #include "platform/QtControls.h"
+#include "common/CountingMessages.h"
+#include "common/Median.h"
 
 namespace quenterra::bench {
 namespace {
-
-class CountingMessages final : public Messages {
-public:
-    void show(const QString& text, const QString& title) override
-    {
-        std::fprintf(stderr, "message: %s (%s)\n", qPrintable(text), qPrintable(title));
-        ++shown;
-    }
-    int shown = 0;
-};
 
 QComboBox* hiddenSelector(QWidget* parent, const QStringList& items)
 {
@@ -67,13 +59,6 @@ private:
     SystemClock system_;
     qint64 offset_ = 0;
 };
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 int run(int argc, char** argv)
 {

@@ -1,12 +1,18 @@
 #include <QApplication>
 #include <QStandardPaths>
 
+#include <future>
+
 #include "app/Form1.h"
 #include "app/Look.h"
 #include "platform/QtSerialComm.h"
 
 int main(int argc, char** argv)
 {
+    // Listing the serial devices takes a while and needs no window: it runs meanwhile, and the port
+    // probe of the window load takes its result.
+    auto serialDevices = std::async(std::launch::async, quenterra::SystemSerialDevices);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quenterra Badge"));
@@ -22,8 +28,9 @@ int main(int argc, char** argv)
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings,
-                           [&msComm1](const QMap<int, QString>& pins) {
-                               msComm1.setPortMap(quenterra::SystemPortMap(pins));
+                           [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
+                               msComm1.setPortMap(
+                                   quenterra::SystemPortMap(serialDevices.get(), pins));
                                return msComm1.portMap();
                            }});
     messages.setOwner(&form);

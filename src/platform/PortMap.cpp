@@ -271,7 +271,7 @@ QStringList SystemConsoleNames()
     return {};
 }
 
-PortMap SystemPortMap(const QMap<int, QString>& pins)
+QList<SerialDevice> SystemSerialDevices()
 {
     QList<SerialDevice> devices;
     const auto infos = QSerialPortInfo::availablePorts();
@@ -282,6 +282,11 @@ PortMap SystemPortMap(const QMap<int, QString>& pins)
         devices.append({info.systemLocation(), info.description()});
 #endif
     }
+    return devices;
+}
+
+PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins)
+{
 #ifdef Q_OS_WIN
     return WindowsPortNumbers(devices, pins);
 #else

@@ -76,7 +76,12 @@ PortMap WindowsPortNumbers(const QList<SerialDevice>& systemDevices,
 // The names of the devices this machine uses as its console ("ttyS0"); empty where unknown.
 QStringList SystemConsoleNames();
 
-// The map of the serial devices this machine has now, with the user's pins.
-PortMap SystemPortMap(const QMap<int, QString>& pins);
+// The serial devices the system lists now. Takes tens of milliseconds on Linux (it walks every tty
+// the kernel knows), and needs nothing of the user interface, so it may run on a thread of its own.
+QList<SerialDevice> SystemSerialDevices();
+
+// The map of the system's serial devices, numbered the way this platform does, with the user's
+// pins.
+PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins);
 
 }  // namespace quenterra
