@@ -64,7 +64,23 @@ void Form1::createControls()
     setFont(WindowFont());
     setFixedSize(Twips(9630), Twips(4170));
 
-    // Controls in tab-index order; the hidden selectors are made and hidden before the window is shown.
+    // An editable drop-down with its items, no item chosen and its initial text.
+    auto selector = [](const char* name, QWidget* container, QRect geometry,
+                       const QStringList& items, const QString& initialText, bool shown) {
+        auto* combo = new QComboBox(container);
+        combo->setObjectName(QString::fromLatin1(name));
+        combo->setGeometry(geometry);
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->addItems(items);
+        combo->setCurrentIndex(-1);
+        combo->setEditText(initialText);
+        combo->setVisible(shown);
+        return combo;
+    };
+
+    // Controls in tab-index order; the hidden selectors are made and hidden before the window is
+    // shown.
     label1_ = new QLabel(QStringLiteral("  Quenterra Badge  "), this);
     label1_->setObjectName(QStringLiteral("Label1"));
     label1_->setGeometry(TwipsRect(120, 0, 9375, 600));
@@ -95,9 +111,8 @@ void Form1::createControls()
     label4_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     // Made after Label4, so that where the two overlap the drop-down lies above the label.
-    comSele_ = new QComboBox(this);
-    comSele_->setObjectName(QStringLiteral("ComSele"));
-    comSele_->setGeometry(TwipsRect(840, 3615, 1095, 360));
+    comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360),
+                        PlainItems(QStringLiteral("COM"), 1, 8), QStringLiteral("COM1"), true);
 
     // A frame without caption: an etched box, drawn without any image (the style's group box draws
     // its frame from a pixmap, which loads the image plugins at the first paint).
@@ -113,25 +128,6 @@ void Form1::createControls()
     lblDJS_->setAlignment(Qt::AlignCenter);
     lblDJS_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     colourText(lblDJS_, QColor(255, 0, 0));
-
-    auto selector = [this](const char* name, QWidget* container, QRect geometry,
-                           const QStringList& items, const QString& initialText, bool shown) {
-        auto* combo = new QComboBox(container);
-        combo->setObjectName(QString::fromLatin1(name));
-        combo->setGeometry(geometry);
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->addItems(items);
-        combo->setCurrentIndex(-1);
-        combo->setEditText(initialText);
-        combo->setVisible(shown);
-        return combo;
-    };
-    comSele_->setEditable(true);
-    comSele_->setInsertPolicy(QComboBox::NoInsert);
-    comSele_->addItems(PlainItems(QStringLiteral("COM"), 1, 8));
-    comSele_->setCurrentIndex(-1);
-    comSele_->setEditText(QStringLiteral("COM1"));
 
     comYear_ = selector("ComYear", frame1_, TwipsRect(240, 240, 855, 360), YearItems(),
                         QStringLiteral("2012"), false);
@@ -157,8 +153,8 @@ void Form1::createControls()
     lblNow_->setAlignment(Qt::AlignCenter);
     lblNow_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
-    comBright_ = selector("ComBright", this, TwipsRect(120, 3240, 615, 360),
-                          BrightItems(), QStringLiteral("4"), false);
+    comBright_ = selector("ComBright", this, TwipsRect(120, 3240, 615, 360), BrightItems(),
+                          QStringLiteral("4"), false);
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -167,8 +163,8 @@ void Form1::createControls()
     timer1_->start();
 
     // Tab order; labels, the frame and the progress bar take no focus, so focus starts on "Sync".
-    QWidget* const tabOrder[] = {cmdSend_, cmdExit_, comSele_, comYear_, comMonth_, comDay_,
-                                 comHour_, comMinute_, comSecond_, comBright_};
+    QWidget* const tabOrder[] = {cmdSend_, cmdExit_, comSele_,   comYear_,   comMonth_,
+                                 comDay_,  comHour_, comMinute_, comSecond_, comBright_};
     for (size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -207,7 +203,10 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void Form1::onTimer1() { display_->Tick(); }
+void Form1::onTimer1()
+{
+    display_->Tick();
+}
 
 void Form1::onCmdSend()
 {
