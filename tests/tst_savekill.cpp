@@ -279,7 +279,7 @@ void TestSaveKill::killedSavesLeaveOldOrNew()  // NOLINT(readability-make-member
         "file was in place but before the child said so",
         kills, saves, killedMidSave, killedBeforeReport);
 
-    // The next save reuses whatever was left and leaves nothing behind.
+    // The next save replaces whatever was left and leaves nothing behind.
     QVERIFY(saveTarget(path, kTargets[1 - holds]));
     QCOMPARE(contentOf(path), contents[1 - holds]);
     QCOMPARE(QDir(folder.path())

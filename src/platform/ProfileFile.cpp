@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #endif
 
 namespace quenterra {
@@ -96,53 +98,146 @@ QByteArray folderOf(const QByteArray& path)
     return slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
-// The file that path names, following symbolic links, also when the last one points to a file
-// that does not exist yet; nullopt for an unreadable link or a loop of links.
+#ifdef O_PATH
+constexpr int kFolderAccess = O_PATH;  // needs no permission to list the folder
+#else
+constexpr int kFolderAccess = O_RDONLY;
+#endif
+
+QByteArray nameOf(const QByteArray& path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// Whether a symbolic link may be followed: only where no one else could have put it there. That is
+// a folder that only its owner, the user or root, can write; or a link of the user's own in the
+// user's own folder, or in a sticky one, where others can neither remove nor rename it.
+bool mayFollow(const struct stat& folder, const struct stat& link)
+{
+    const uid_t user = ::geteuid();
+    const bool othersMayWrite = (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+                                (folder.st_uid != user && folder.st_uid != 0);
+    const bool ours =
+        link.st_uid == user && (folder.st_uid == user || (folder.st_mode & S_ISVTX) != 0);
+    return !othersMayWrite || ours;
+}
+
+// What the symbolic link name in the folder open as folderFd points to. Nullopt when it is no link
+// (or is gone), and an empty text when it is one that must not be followed or cannot be read.
+std::optional<QByteArray> linkTarget(int folderFd, const QByteArray& name)
+{
+    struct stat folder;
+    struct stat link;
+    if (::fstat(folderFd, &folder) != 0) {
+        return std::nullopt;
+    }
+#ifdef O_PATH
+    // The link itself, opened once: its owner and its target are read from the same link even if
+    // the name is given to another one meanwhile.
+    Descriptor self;
+    self.reset(retryOnInterrupt([&] {
+        return ::openat(folderFd, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    }));
+    if (self.get() < 0 || ::fstat(self.get(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return std::nullopt;
+    }
+    const int linkFd = self.get();
+    const char* const linkName = "";
+#else
+    if (::fstatat(folderFd, name.constData(), &link, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(link.st_mode)) {
+        return std::nullopt;
+    }
+    const int linkFd = folderFd;
+    const char* const linkName = name.constData();
+#endif
+    if (!mayFollow(folder, link)) {
+        return QByteArray();
+    }
+    QByteArray target(qMax<qsizetype>(link.st_size, 4095) + 1, Qt::Uninitialized);
+    const ssize_t length = ::readlinkat(linkFd, linkName, target.data(), target.size());
+    if (length <= 0 || length >= target.size()) {
+        return QByteArray();
+    }
+    target.truncate(length);
+    return target;
+}
+
+// The file that path names, following symbolic links that may be followed (see mayFollow()), also
+// when the last one points to a file that does not exist yet; nullopt for a link that must not be
+// followed, an unreadable link or a loop of links.
 std::optional<QByteArray> followLinks(QByteArray path)
 {
     for (int depth = 0; depth < 40; ++depth) {
-        struct stat info;
-        if (::lstat(path.constData(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        Descriptor folder;
+        folder.reset(retryOnInterrupt([&] {
+            return ::open(folderOf(path).constData(), kFolderAccess | O_DIRECTORY | O_CLOEXEC);
+        }));
+        if (folder.get() < 0) {
+            return path;  // nothing to follow; opening the file itself will fail
+        }
+        const std::optional<QByteArray> target = linkTarget(folder.get(), nameOf(path));
+        if (!target) {
             return path;
         }
-        QByteArray target(qMax<qsizetype>(info.st_size, 4095) + 1, Qt::Uninitialized);
-        const ssize_t length = ::readlink(path.constData(), target.data(), target.size());
-        if (length <= 0 || length >= target.size()) {
+        if (target->isEmpty()) {
             return std::nullopt;
         }
-        target.truncate(length);
-        path = target.startsWith('/') ? target : folderOf(path) + '/' + target;
+        path = target->startsWith('/') ? *target : folderOf(path) + '/' + *target;
     }
     return std::nullopt;
 }
 
-// The bytes of the file at path: empty when it is missing, nullopt when it cannot be read or is
-// not a regular file.
-std::optional<QByteArray> readFile(const QByteArray& path)
+// A settings file as it was found.
+struct Found {
+    bool exists = false;
+    QByteArray bytes;  // empty when the file is missing
+    mode_t mode = 0;   // its permissions
+};
+
+// The file at path, whose last part is no symbolic link: nullopt when it cannot be read, is not a
+// regular file (a folder, a pipe, a device) or is larger than any settings file. Opens nothing
+// but a regular file, and never waits.
+std::optional<Found> readFile(const QByteArray& path)
 {
-    const int fd = retryOnInterrupt(
-        [&] { return ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
-    if (fd < 0) {
-        return errno == ENOENT ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
+    struct stat info;
+    if (::lstat(path.constData(), &info) != 0) {
+        return errno == ENOENT ? std::optional<Found>(Found()) : std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode) || info.st_size > ProfileFile::kMaxBytes) {
+        return std::nullopt;
     }
     Descriptor file;
-    file.reset(fd);
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;  // never replace a folder, a pipe or a device
+    file.reset(retryOnInterrupt([&] {
+        return ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    }));
+    // Checked again on what was opened: the name may have been given to something else meanwhile.
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
     }
-    QByteArray bytes;
+    Found found{true, {}, static_cast<mode_t>(info.st_mode & 07777)};
     char buffer[65536];
     for (;;) {
-        const ssize_t count = retryOnInterrupt([&] { return ::read(fd, buffer, sizeof buffer); });
+        const ssize_t count =
+            retryOnInterrupt([&] { return ::read(file.get(), buffer, sizeof buffer); });
         if (count < 0) {
             return std::nullopt;
         }
         if (count == 0) {
-            return bytes;
+            return found;
         }
-        bytes.append(buffer, count);
+        found.bytes.append(buffer, count);
+        if (found.bytes.size() > ProfileFile::kMaxBytes) {
+            return std::nullopt;  // it grew while being read
+        }
     }
+}
+
+// Whether the file may be replaced: the user has not taken its write permission away.
+bool writable(const QByteArray& path, const Found& found)
+{
+    return !found.exists ||
+           ((found.mode & 0222) != 0 && ::faccessat(AT_FDCWD, path.constData(), W_OK, 0) == 0);
 }
 
 bool writeAll(int fd, QByteArrayView bytes)
@@ -158,32 +253,90 @@ bool writeAll(int fd, QByteArrayView bytes)
     return true;
 }
 
-// Opens the temporary file and takes its lock. Another save may have renamed the file away while
-// this one waited for the lock; then the lock guards nothing and the open starts over.
+bool sameFile(int fd, const QByteArray& path)
+{
+    struct stat opened;
+    struct stat named;
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Whether the thing at path could be a temporary file of one of our saves: a regular file of the
+// user's own that has no other name.
+bool mayBeOurs(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && info.st_nlink == 1;
+}
+
+// How long a save waits for another one that holds the temporary file.
+constexpr std::chrono::milliseconds kLockWait{2000};
+constexpr std::chrono::milliseconds kLockPoll{5};
+
+// Creates the temporary file afresh, as the user's own new file, and takes its lock. A temporary
+// file that is there already belongs to another save under way, whose lock this one waits for (a
+// while, not forever), or was left by a save that was killed, or is none of ours (a link, a pipe,
+// a file with another name too, another user's file): it is removed, never written to.
 bool lockTemporary(const QByteArray& temporary, Descriptor& file)
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = retryOnInterrupt([&] {
-            return ::open(temporary.constData(), O_CREAT | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
-        });
-        if (fd < 0) {
-            // A symbolic link in the temporary file's place is none of ours: following it would
-            // write elsewhere and then move the link over the settings file.
-            if (errno == ELOOP && ::unlink(temporary.constData()) == 0) {
-                continue;
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    const auto remove = [&] { return ::unlink(temporary.constData()) == 0 || errno == ENOENT; };
+    while (std::chrono::steady_clock::now() < deadline) {
+        file.reset(retryOnInterrupt([&] {
+            return ::open(temporary.constData(),
+                          O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
+        }));
+        if (file.get() >= 0) {
+            // Another save may have taken the new file for a killed save's before this one locked
+            // it; then the open starts over. A file system without locks still gets atomic saves,
+            // only not serialised ones.
+            const int locked =
+                retryOnInterrupt([&] { return ::flock(file.get(), LOCK_EX | LOCK_NB); });
+            if ((locked == 0 || errno != EWOULDBLOCK) && sameFile(file.get(), temporary)) {
+                return true;
             }
+            file.reset();
+            continue;
+        }
+        if (errno != EEXIST) {
             return false;
         }
-        file.reset(fd);
-        // A file system without locks still gets atomic saves, only not serialised ones.
-        retryOnInterrupt([&] { return ::flock(fd, LOCK_EX); });
-        struct stat opened;
-        struct stat named;
-        if (::fstat(fd, &opened) == 0 && ::lstat(temporary.constData(), &named) == 0 &&
-            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
-            return true;
+        struct stat info;
+        if (::lstat(temporary.constData(), &info) != 0) {
+            continue;  // gone meanwhile
         }
-        file.reset();
+        if (!mayBeOurs(info)) {
+            if (!remove()) {
+                return false;
+            }
+            continue;
+        }
+        Descriptor other;
+        for (const int access : {O_RDONLY, O_WRONLY}) {  // a killed save may have left either
+            if (other.get() < 0) {
+                other.reset(retryOnInterrupt([&] {
+                    return ::open(temporary.constData(),
+                                  access | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+                }));
+            }
+        }
+        if (other.get() < 0) {
+            if (errno != ENOENT && !remove()) {
+                return false;
+            }
+            continue;
+        }
+        if (::fstat(other.get(), &info) != 0 || !mayBeOurs(info)) {
+            continue;  // given to something else meanwhile: looked at again
+        }
+        if (retryOnInterrupt([&] { return ::flock(other.get(), LOCK_EX | LOCK_NB); }) != 0 &&
+            errno == EWOULDBLOCK) {
+            std::this_thread::sleep_for(kLockPoll);  // another save is under way
+            continue;
+        }
+        // No save holds it: a killed save's, removed under its lock unless it was renamed away.
+        if (sameFile(other.get(), temporary) && !remove()) {
+            return false;
+        }
     }
     return false;
 }
@@ -198,10 +351,30 @@ void syncFolder(const QByteArray& folder)
     }
 }
 
-bool saveAtomically(const QString& path, const Edit& edit, const Hook& hook)
+QByteArray encodedPath(const QString& path)
 {
     const QByteArray encoded = QFile::encodeName(path);
-    if (encoded.isEmpty() || encoded.contains('\0')) {
+    return encoded.contains('\0') ? QByteArray() : encoded;
+}
+
+std::optional<QByteArray> readThroughLinks(const QString& path)
+{
+    const QByteArray encoded = encodedPath(path);
+    if (encoded.isEmpty()) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> target = followLinks(encoded);
+    const std::optional<Found> found = target ? readFile(*target) : std::nullopt;
+    if (!found || !found->exists) {
+        return std::nullopt;
+    }
+    return found->bytes;
+}
+
+bool saveAtomically(const QString& path, const Edit& edit, const Hook& hook)
+{
+    const QByteArray encoded = encodedPath(path);
+    if (encoded.isEmpty()) {
         return false;
     }
     const std::optional<QByteArray> target = followLinks(encoded);
@@ -219,23 +392,20 @@ bool saveAtomically(const QString& path, const Edit& edit, const Hook& hook)
         return false;
     };
 
-    const std::optional<QByteArray> old = readFile(*target);
+    const std::optional<Found> old = readFile(*target);
     if (!old) {
-        return abandon();
+        return abandon();  // never replace what cannot be read
     }
-    IniDocument document(*old);
+    IniDocument document(old->bytes);
     edit(document);
-    if (document.bytes() == *old) {
+    if (document.bytes() == old->bytes) {
         ::unlink(temporary.constData());
         return true;
     }
-    struct stat info;
-    if (::stat(target->constData(), &info) == 0 &&
-        ::fchmod(file.get(), info.st_mode & 07777) != 0) {
+    if (!writable(*target, *old) || (old->exists && ::fchmod(file.get(), old->mode & 0777) != 0)) {
         return abandon();
     }
-    if (retryOnInterrupt([&] { return ::ftruncate(file.get(), 0); }) != 0 ||
-        !writeAll(file.get(), document.bytes()) ||
+    if (!writeAll(file.get(), document.bytes()) ||
         retryOnInterrupt([&] { return ::fsync(file.get()); }) != 0) {
         return abandon();
     }
@@ -262,15 +432,19 @@ const QString& ProfileFile::path() const
 
 std::optional<QByteArray> ProfileFile::read() const
 {
+#ifdef Q_OS_UNIX
+    return readThroughLinks(path_);
+#else
     QFile file(path_);
-    if (path_.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    if (path_.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxBytes) {
         return std::nullopt;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    QByteArray bytes = file.read(kMaxBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxBytes) {
         return std::nullopt;
     }
     return bytes;
+#endif
 }
 
 bool ProfileFile::update(const std::function<void(IniDocument&)>& edit)

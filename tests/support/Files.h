@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QString>
 
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
 namespace quenterra::test {
 
 // The file's bytes, or "<missing>" when it cannot be read.
@@ -20,5 +26,21 @@ inline QByteArray ReadFile(const QString& path)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
+
+// Runs work on a thread of its own; false when it has not finished within bound. A run that hangs
+// is left behind, so that the test can fail instead of hanging with it.
+[[nodiscard]] inline bool FinishesWithin(std::chrono::milliseconds bound, std::function<void()> work)
+{
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    std::thread([done, work = std::move(work)] {
+        work();
+        done->set_value();
+    }).detach();
+    return finished.wait_for(bound) == std::future_status::ready;
+}
+
+// Generous for anything that does not wait on purpose; never reached unless something hangs.
+inline constexpr std::chrono::milliseconds kHangBound{30'000};
 
 }  // namespace quenterra::test
