@@ -2,8 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "settings/Settings.h"
 #include "support/Fakes.h"
@@ -16,6 +20,15 @@ using namespace quenterra::test;
 namespace {
 
 using Selectors = HiddenSelectors;
+
+// A path as the folder's real name and the file's name, also for a folder reached through a link.
+QString where(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString folder = QFileInfo(file.path()).canonicalFilePath();
+    return (folder.isEmpty() ? QDir::cleanPath(file.absolutePath()) : folder) + '/' +
+           file.fileName();
+}
 
 const QByteArray kDefaultFile =
     "[Target Date]\nYear=2012\nMonth=12\nDay=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"
@@ -208,45 +221,57 @@ private slots:
     }
 
     // An installed program cannot write its own folder: the user's copy holds the settings, and
-    // until it exists, the file beside the program is the starting point.
+    // until it exists, the file beside the program is the starting point. The program's folder is
+    // found from the executable's path as the system gives it.
     void location_data()
     {
+        QTest::addColumn<QByteArray>("folderName");  // empty: the executable's path is unknown
         QTest::addColumn<bool>("programFolderWritable");
         QTest::addColumn<bool>("besideProgram");
         QTest::addColumn<bool>("userCopy");
         QTest::addColumn<QString>("load");
         QTest::addColumn<QString>("save");
-        QTest::newRow("portable") << true << true << false << "program"
+        QTest::newRow("portable") << QByteArray("bin") << true << true << false << "program"
                                   << "program";
-        QTest::newRow("portable, a user copy is ignored") << true << true << true << "program"
-                                                          << "program";
-        QTest::newRow("installed, first run") << false << false << false << "program"
+        QTest::newRow("portable, a user copy is ignored")
+            << QByteArray("bin") << true << true << true << "program"
+            << "program";
+        QTest::newRow("installed, first run") << QByteArray("bin") << false << false << false
+                                              << "program"
                                               << "user";
         QTest::newRow("installed, starting from the file beside the program")
-            << false << true << false << "program"
+            << QByteArray("bin") << false << true << false << "program"
             << "user";
-        QTest::newRow("installed, the user's copy exists") << false << true << true << "user"
-                                                           << "user";
+        QTest::newRow("installed, the user's copy exists")
+            << QByteArray("bin") << false << true << true << "user"
+            << "user";
+        QTest::newRow("portable, in a folder whose name is no valid text")
+            << QByteArray("R\xE9ka") << true << true << false << "program"
+            << "program";
+        QTest::newRow("no program folder: never the working folder's file")
+            << QByteArray() << false << false << false << "user"
+            << "user";
     }
 
     void location()
     {
+        QFETCH(QByteArray, folderName);
         QFETCH(bool, programFolderWritable);
         QFETCH(bool, besideProgram);
         QFETCH(bool, userCopy);
         QFETCH(QString, load);
         QFETCH(QString, save);
         QTemporaryDir root;
+        const QByteArray rootName = QFile::encodeName(root.path());
         // Tests may run as root, whom permissions do not stop: a program "folder" that is a plain
         // file can be written by no one.
-        const QString program = root.filePath(QStringLiteral("bin"));
+        const QByteArray program = rootName + '/' + (folderName.isEmpty() ? "bin" : folderName);
         const QString user = root.filePath(QStringLiteral("config/quenterra"));
         if (programFolderWritable || besideProgram) {
-            QVERIFY(QDir().mkpath(program));
+            QCOMPARE(::mkdir(program.constData(), 0700), 0);
         }
         if (besideProgram) {
-            QVERIFY(WriteFile(program + QStringLiteral("/Vorlenta.ini"),
-                              "[ShowBright]\nBrightValue=2\n"));
+            QVERIFY(WriteNative(program + "/Vorlenta.ini", "[ShowBright]\nBrightValue=2\n"));
         }
         if (userCopy) {
             QVERIFY(QDir().mkpath(user));
@@ -255,13 +280,29 @@ private slots:
         }
         const QString notAFolder = root.filePath(QStringLiteral("plain"));
         QVERIFY(WriteFile(notAFolder, "x"));
-        const SettingsLocation location =
-            LocateSettings(programFolderWritable ? program : notAFolder, user);
-        const QString programFile =
-            (programFolderWritable ? program : notAFolder) + QStringLiteral("/Vorlenta.ini");
+        // A file in the working folder that must never be taken for the settings file.
+        const QString workingFolder = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root.path()));
+        QVERIFY(WriteFile(QStringLiteral("Vorlenta.ini"), "[ShowBright]\nBrightValue=1\n"));
+        // QTemporaryDir cannot remove what has no valid text for a name.
+        const auto cleanUp = qScopeGuard([&] {
+            QDir::setCurrent(workingFolder);
+            ::unlink((program + "/Vorlenta.ini").constData());
+            ::rmdir(program.constData());
+        });
+        const QByteArray folder = programFolderWritable ? program : QFile::encodeName(notAFolder);
+        const SettingsLocation location = LocateSettings(
+            ProgramFolder(folderName.isEmpty() ? QByteArray() : folder + "/quenterra"), user);
+
+        const QByteArray programFile = folder + "/Vorlenta.ini";
         const QString userFile = user + QStringLiteral("/Vorlenta.ini");
-        QCOMPARE(location.loadPath, load == "program" ? programFile : userFile);
-        QCOMPARE(location.savePath, save == "program" ? programFile : userFile);
+        QCOMPARE(where(location.loadPath),
+                 where(load == "program" ? QFile::decodeName(programFile) : userFile));
+        QCOMPARE(where(location.savePath),
+                 where(save == "program" ? QFile::decodeName(programFile) : userFile));
+        // What the load reads is the file it should read, whatever its folder is called.
+        QCOMPARE(ReadFile(location.loadPath),
+                 load == "program" ? ReadNative(programFile) : ReadFile(userFile));
     }
 
     void installedUnderUsrUsesTheUserCopy()

@@ -24,7 +24,7 @@ int main(int argc, char** argv)
     quenterra::QtEventPump pump;
     quenterra::QtSerialComm msComm1;
     const quenterra::SettingsLocation settings = quenterra::LocateSettings(
-        QCoreApplication::applicationDirPath(),
+        quenterra::ProgramFolder(),
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings,

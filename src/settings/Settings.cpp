@@ -1,10 +1,16 @@
 #include "settings/Settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <limits>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "platform/IniDocument.h"
 #include "platform/PrivateProfile.h"
@@ -25,16 +31,56 @@ constexpr QByteArrayView kPortsSection = "Ports";
 
 SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder)
 {
+    const QString userCopy = QDir(userFolder).filePath(kSettingsFileName);
+    if (programFolder.isEmpty() || QDir::isRelativePath(programFolder)) {
+        return {userCopy, userCopy};
+    }
     const QString besideProgram = QDir(programFolder).filePath(kSettingsFileName);
     const QFileInfo folder(programFolder);
-    // A program installed under /usr never writes its own folder, not even when root runs it.
-    const bool installed =
-        QDir::cleanPath(folder.absoluteFilePath()).startsWith(QStringLiteral("/usr/"));
+    // A program installed under /usr never writes its own folder, not even when root runs it. The
+    // folder's real name counts, also when it is reached through a link.
+    const QString real = folder.canonicalFilePath();
+    const bool installed = (real.isEmpty() ? QDir::cleanPath(folder.absoluteFilePath()) : real)
+                               .startsWith(QStringLiteral("/usr/"));
     if (!installed && folder.isDir() && folder.isWritable()) {
         return {besideProgram, besideProgram};
     }
-    const QString userCopy = QDir(userFolder).filePath(kSettingsFileName);
     return {QFileInfo::exists(userCopy) ? userCopy : besideProgram, userCopy};
+}
+
+QString ProgramFolder(const QByteArray& executable)
+{
+    const qsizetype slash = executable.lastIndexOf('/');
+    if (!executable.startsWith('/') || executable.contains('\0')) {
+        return {};
+    }
+    const QByteArray folder = slash == 0 ? QByteArray("/") : executable.left(slash);
+    const QString name = QFile::decodeName(folder);
+    if (QFile::encodeName(name) == folder) {
+        return name;
+    }
+#ifdef Q_OS_LINUX
+    // No text names this folder: its open descriptor does, as long as the program runs.
+    const int fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        return QStringLiteral("/proc/self/fd/%1").arg(fd);
+    }
+#endif
+    return {};
+}
+
+QString ProgramFolder()
+{
+#ifdef Q_OS_LINUX
+    // The system's own bytes: Qt's answer is empty for a folder whose name is no valid text.
+    QByteArray executable(4096, Qt::Uninitialized);
+    const ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
+    if (length > 0 && length < executable.size()) {
+        executable.truncate(length);
+        return ProgramFolder(executable);
+    }
+#endif
+    return QCoreApplication::applicationDirPath();
 }
 
 SettingsStore::SettingsStore(SettingsLocation location) : location_(std::move(location)) {}

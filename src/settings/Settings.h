@@ -51,8 +51,18 @@ inline const QString kSettingsFileName = QStringLiteral("Vorlenta.ini");
 
 // Where the settings file is: beside the program, in programFolder, when that folder can be written.
 // Otherwise, and always for a program installed under /usr, it is the user's own copy in userFolder;
-// until that copy exists, the load starts from the file beside the program.
+// until that copy exists, the load starts from the file beside the program. Without a program
+// folder (empty or not an absolute path) only the user's copy is used, never a file in the working
+// folder.
 SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder);
+
+// The folder that holds the executable at the given path (the system's bytes, in any encoding), as
+// a path the program's file functions can use; empty when there is none. A folder whose name is no
+// valid text is opened once and reached through that open descriptor for the rest of the run.
+QString ProgramFolder(const QByteArray& executable);
+
+// The folder that holds the running program.
+QString ProgramFolder();
 
 // The settings file: the target moment and the brightness, read into the hidden selectors at start
 // and written back at exit. Also the user's pins of port numbers to devices (section "Ports"), which

@@ -7,9 +7,12 @@
 #include <QString>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <future>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace quenterra::test {
@@ -25,6 +28,23 @@ inline QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+// The same for a path in the system's own bytes, which need not be valid text.
+inline QByteArray ReadNative(const QByteArray& path)
+{
+    std::ifstream file(path.constData(), std::ios::binary);
+    if (!file) {
+        return "<missing>";
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+[[nodiscard]] inline bool WriteNative(const QByteArray& path, const QByteArray& bytes)
+{
+    std::ofstream file(path.constData(), std::ios::binary | std::ios::trunc);
+    return file.write(bytes.constData(), bytes.size()) && file.flush();
 }
 
 // Runs work on a thread of its own; false when it has not finished within bound. A run that hangs
