@@ -381,6 +381,10 @@ bool saveAtomically(const QString& path, const Edit& edit, const Hook& hook)
     if (!target) {
         return false;
     }
+    // Nothing is created beside what will not be replaced anyway, such as a device.
+    if (!readFile(*target)) {
+        return false;
+    }
     const QByteArray temporary = *target + ".saving";
     Descriptor file;
     if (!lockTemporary(temporary, file)) {
