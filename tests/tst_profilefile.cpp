@@ -68,10 +68,10 @@ void TestProfileFile::readsIntegers_data()
     QTest::newRow("missing file") << QByteArray("file") << QByteArray() << 42 << false << true;
     QTest::newRow("larger than any settings file")
         << QByteArray("file")
-        << QByteArray("[S]\nK=7\n;") + QByteArray(ProfileFile::kMaxBytes, 'x') + "\n" << 42
-        << false << false;
-    QTest::newRow("read-only file") << QByteArray("read-only") << QByteArray("[S]\nK=-12\n")
-                                    << -12 << true << false;
+        << QByteArray("[S]\nK=7\n;") + QByteArray(ProfileFile::kMaxBytes, 'x') + "\n"
+        << 42 << false << false;
+    QTest::newRow("read-only file")
+        << QByteArray("read-only") << QByteArray("[S]\nK=-12\n") << -12 << true << false;
     QTest::newRow("named pipe") << QByteArray("fifo") << QByteArray() << 42 << false << false;
     QTest::newRow("link to a device that never ends")
         << QByteArray("/dev/zero") << QByteArray() << 42 << false << false;
@@ -92,8 +92,8 @@ void TestProfileFile::readsIntegers()
     } else if (!bytes.isNull()) {
         QVERIFY(WriteFile(path_, bytes));
         if (kind == "read-only") {
-            QVERIFY(QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadGroup |
-                                                     QFile::ReadOther));
+            QVERIFY(QFile::setPermissions(path_,
+                                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         }
     }
     struct stat before {};

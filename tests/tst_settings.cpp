@@ -236,9 +236,9 @@ private slots:
         QTest::newRow("portable, a user copy is ignored")
             << QByteArray("bin") << true << true << true << "program"
             << "program";
-        QTest::newRow("installed, first run") << QByteArray("bin") << false << false << false
-                                              << "program"
-                                              << "user";
+        QTest::newRow("installed, first run")
+            << QByteArray("bin") << false << false << false << "program"
+            << "user";
         QTest::newRow("installed, starting from the file beside the program")
             << QByteArray("bin") << false << true << false << "program"
             << "user";

@@ -135,9 +135,8 @@ std::optional<QByteArray> linkTarget(int folderFd, const QByteArray& name)
     // The link itself, opened once: its owner and its target are read from the same link even if
     // the name is given to another one meanwhile.
     Descriptor self;
-    self.reset(retryOnInterrupt([&] {
-        return ::openat(folderFd, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    }));
+    self.reset(retryOnInterrupt(
+        [&] { return ::openat(folderFd, name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC); }));
     if (self.get() < 0 || ::fstat(self.get(), &link) != 0 || !S_ISLNK(link.st_mode)) {
         return std::nullopt;
     }

@@ -21,8 +21,8 @@ public:
 
     const QString& path() const;
 
-    // The file's bytes; nullopt when it is missing or cannot be read. Only a regular file of at most
-    // kMaxBytes is read, and reading never waits: a pipe or a device counts as unreadable.
+    // The file's bytes; nullopt when it is missing or cannot be read. Only a regular file of at
+    // most kMaxBytes is read, and reading never waits: a pipe or a device counts as unreadable.
     std::optional<QByteArray> read() const;
 
     // Under an exclusive lock: re-reads the file (an empty document when it is missing), lets edit

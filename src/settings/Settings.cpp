@@ -55,7 +55,7 @@ QString ProgramFolder(const QByteArray& executable)
         return {};
     }
     const QByteArray folder = slash == 0 ? QByteArray("/") : executable.left(slash);
-    const QString name = QFile::decodeName(folder);
+    QString name = QFile::decodeName(folder);
     if (QFile::encodeName(name) == folder) {
         return name;
     }

@@ -38,7 +38,7 @@ inline QByteArray ReadNative(const QByteArray& path)
         return "<missing>";
     }
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return {bytes.data(), static_cast<qsizetype>(bytes.size())};
 }
 
 [[nodiscard]] inline bool WriteNative(const QByteArray& path, const QByteArray& bytes)
@@ -49,7 +49,8 @@ inline QByteArray ReadNative(const QByteArray& path)
 
 // Runs work on a thread of its own; false when it has not finished within bound. A run that hangs
 // is left behind, so that the test can fail instead of hanging with it.
-[[nodiscard]] inline bool FinishesWithin(std::chrono::milliseconds bound, std::function<void()> work)
+[[nodiscard]] inline bool FinishesWithin(std::chrono::milliseconds bound,
+                                         std::function<void()> work)
 {
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
