@@ -11,11 +11,12 @@ QUENTERRA_PACKAGES=(
 )
 
 # What the tests need besides: a virtual display and keyboard for the end-to-end test, clang for the
-# fuzzer and the sanitizers, the checkers of the desktop files, and the Debian package tools.
+# fuzzer and the sanitizers, the checkers of the desktop files, and the Debian package tools with
+# lintian and man for the package's check.
 QUENTERRA_TEST_PACKAGES=(
     xvfb xauth xdotool
     clang libclang-rt-dev
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian man-db
 )
 
 quenterra_sudo() {

@@ -1,6 +1,7 @@
-# Package check: builds the Debian package from the main build, validates the desktop entry and the
-# AppStream metainfo of an installed tree, then installs the package, starts the installed program on
-# a virtual display, and removes the package again (also when a step fails).
+# Package check: builds the Debian package from the main build, checks it with lintian, validates the
+# desktop entry, the AppStream metainfo, the icons and the manual pages of an installed tree, then
+# installs the package, starts the installed program on a virtual display, and removes the package
+# again (also when a step fails).
 # Sourced by scripts/test with `set -euo pipefail` and QUENTERRA_ROOT set. QUENTERRA_PACKAGE_BUILD
 # names another build folder to package instead of build/.
 
@@ -75,7 +76,7 @@ fi
     trap 'exit 143' TERM
     export DEBIAN_FRONTEND=noninteractive
 
-    for tool in cpack desktop-file-validate appstreamcli file xvfb-run xdotool; do
+    for tool in cpack desktop-file-validate appstreamcli file lintian man xvfb-run xdotool; do
         command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing (scripts/setup.sh installs it)"
     done
     [ -f "$build/CMakeCache.txt" ] || fail "$build is no configured build folder"
@@ -113,6 +114,31 @@ fi
     [[ "$(dpkg-deb -f "$deb" Recommends)" == *fonts-lato* ]] || fail "fonts-lato is not recommended"
     echo "package: $(basename "$deb") depends on $depends"
 
+    # lintian, as a Debian maintainer runs it on a package. Any error or warning fails the check, and
+    # so does a hardening tag of any level (the flags are in the top CMakeLists.txt). No tag is left
+    # out here: all of lintian's checks of a binary package apply to this one, and what lintian gets
+    # wrong about it is overridden in the package itself, with the reason
+    # (packaging/quenterra.lintian-overrides). lintian's checks of a source package and of .changes
+    # files do not run: cpack makes neither.
+    # lintian asks not to be run as root: it runs as nobody where there is one.
+    as_user=()
+    if id -u nobody >/dev/null 2>&1 && command -v runuser >/dev/null 2>&1; then
+        mkdir -m 755 "$work/lintian-home"
+        chmod 644 "$deb"
+        as_user=(runuser -u nobody -- env HOME="$work/lintian-home" TMPDIR=/tmp)
+    fi
+    lintian_status=0
+    "${as_user[@]}" lintian --display-info --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+        lintian_status=$?
+    if [ "$lintian_status" -ne 0 ] || grep -q ' hardening-' "$work/lintian.log"; then
+        cat "$work/lintian.log" >&2
+        fail "lintian found problems in the package (exit status $lintian_status)"
+    fi
+    if [ -s "$work/lintian.log" ]; then
+        sed 's/^/package: lintian: /' "$work/lintian.log"
+    fi
+    echo "package: lintian reports no errors, warnings or hardening tags"
+
     # The programs the package must hold, as the build lists them.
     mapfile -t programs < <(grep -v '^$' "$build/packaging/programs.txt")
     [ ${#programs[@]} -gt 0 ] || fail "no programs listed in $build/packaging/programs.txt"
@@ -139,13 +165,27 @@ fi
         cat "$work/appstream.log" >&2
         fail "appstreamcli validate-tree found problems"
     }
-    for size in 16 32 48; do
+    for size in 16 32 48 64 128; do
         icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/quenterra.png
         [ -f "$icon" ] || fail "no ${size}x${size} icon installed"
         file -b "$icon" | grep -q "^PNG image data, $size x $size," ||
             fail "$icon is no $size x $size PNG: $(file -b "$icon")"
     done
-    echo "package: desktop entry, metainfo and icons are valid"
+    # Docks match the window to its entry by its WM_CLASS, which Qt takes from the application name.
+    entry=$root/usr/share/applications/io.github.quenterra.Badge.desktop
+    [ -f "$entry" ] || fail "no desktop entry io.github.quenterra.Badge.desktop installed"
+    grep -qx 'StartupWMClass=quenterra' "$entry" || fail "$entry names no StartupWMClass=quenterra"
+    # Each program's manual page, rendered as man shows it: groff's warnings fail the check.
+    for program in "${programs[@]}"; do
+        page=$root/usr/share/man/man1/$program.1.gz
+        [ -f "$page" ] || fail "no manual page $program(1) installed"
+        LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" \
+            >"$work/man.txt" 2>"$work/man.log" || fail "man cannot show $page: $(cat "$work/man.log")"
+        [ ! -s "$work/man.log" ] || fail "man warns about $page: $(cat "$work/man.log")"
+        grep -q "^NAME" "$work/man.txt" || fail "$program(1) shows no NAME section"
+    done
+    [ -f "$root/usr/share/doc/quenterra/changelog.gz" ] || fail "no changelog.gz installed"
+    echo "package: desktop entry, metainfo, icons, manual pages and changelog are valid"
 
     status=$(dpkg-query -W -f='${db:Status-Status}' quenterra 2>/dev/null || true)
     if [ -n "$status" ] && [ "$status" != not-installed ] && [ "$status" != config-files ]; then
@@ -177,6 +217,18 @@ fi
         [ -x "/usr/bin/$program" ] || fail "the package installs no /usr/bin/$program"
     done
     echo "package: installed ${programs[*]} into /usr/bin"
+    # man finds the installed pages, unless dpkg is told to leave manual pages out (as in slim
+    # container images).
+    if grep -Eqs '^[[:space:]]*path-exclude[[:space:]=]+/usr/share/man' \
+        /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d/*; then
+        echo "package: man check of the installed pages skipped (dpkg leaves out /usr/share/man here)"
+    else
+        for program in "${programs[@]}"; do
+            [ "$(man -w "$program" 2>/dev/null)" = "/usr/share/man/man1/$program.1.gz" ] ||
+                fail "man -w $program does not find /usr/share/man/man1/$program.1.gz"
+        done
+        echo "package: man finds the manual pages of ${programs[*]}"
+    fi
 
     # A settings file in the user's folder, with a target well inside the countdown's range, so the
     # main window comes up at once. HOME, the XDG folders and TMPDIR (xvfb-run's too) point into the
