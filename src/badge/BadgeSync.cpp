@@ -185,7 +185,8 @@ void BadgeSync::waitForSendMoment(qint32 ms)
 {
     const quint32 start = services_.ticks.timeGetTime();
     for (;;) {
-        const qint64 left = ms - qint64(static_cast<quint32>(services_.ticks.timeGetTime() - start));
+        const qint64 left =
+            ms - qint64(static_cast<quint32>(services_.ticks.timeGetTime() - start));
         if (left <= 0) {
             return;
         }

@@ -56,10 +56,10 @@ public:
     // Message; otherwise the port is resolved, the sync runs, and the port is closed whatever happened.
     void CmdSendClick();
 
-    // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes the
-    // frame land just after a whole second (up to a second), sends the wake string and the sync frame
-    // counted to that second, waits until the bytes are on the line, and pauses twice with the
-    // progress bar stepping.
+    // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes
+    // the frame land just after a whole second (up to a second), sends the wake string and the sync
+    // frame counted to that second, waits until the bytes are on the line, and pauses twice with
+    // the progress bar stepping.
     void SendBadge();
 
     // Waits until the tick counter has advanced by more than ms, handling window events meanwhile.
