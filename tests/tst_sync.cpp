@@ -258,6 +258,49 @@ private slots:
         QVERIFY(rig.messages.shown.empty());
     }
 
+    // The moment to send: the last byte lands just after a whole second, after a wait of under one.
+    void sendMoment_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("lineMs");
+        QTest::addColumn<int>("pressMs");  // past a whole second
+        QTest::addColumn<int>("waitMs");
+        QTest::addColumn<int>("landsIn");  // seconds after that whole second
+        auto row = [](const char* name, const char* line, int lineMs, int pressMs, int waitMs,
+                      int landsIn) {
+            QTest::newRow(name) << QString::fromLatin1(line) << lineMs << pressMs << waitMs
+                                << landsIn;
+        };
+        row("pressed on a whole second", "1200,n,8,1", 100, 0, 902, 1);
+        row("just after a whole second", "1200,n,8,1", 100, 1, 901, 1);
+        row("mid-second", "1200,n,8,1", 100, 500, 402, 1);
+        row("just before the moment", "1200,n,8,1", 100, 901, 1, 1);
+        row("on the moment", "1200,n,8,1", 100, 902, 0, 1);
+        row("just after the moment: the next second", "1200,n,8,1", 100, 903, 999, 2);
+        row("just before a whole second", "1200,n,8,1", 100, 999, 903, 2);
+        row("a parity bit", "1200,e,8,1", 110, 0, 892, 1);
+        row("a fast line", "9600,n,8,1", 13, 0, 989, 1);
+        row("two stop bits, slow", "300,n,8,2", 440, 0, 562, 1);
+        row("a line over a second long", "110,n,8,1", 1091, 0, 911, 2);
+        row("unreadable settings count no line time", "fast", 0, 0, 2, 0);
+    }
+
+    void sendMoment()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, lineMs);
+        QFETCH(int, pressMs);
+        QFETCH(int, waitMs);
+        QFETCH(int, landsIn);
+        const qint64 second = QDateTime(QDate(2015, 6, 3), QTime(12, 0)).toSecsSinceEpoch();
+        const qint64 pressedAt = second * 1000 + pressMs;
+        QCOMPARE(SyncLineMs(line), lineMs);
+        QCOMPARE(MsUntilSendMoment(pressedAt, lineMs), waitMs);
+        QCOMPARE(LandingSecond(pressedAt + waitMs, lineMs), second + landsIn);
+        QVERIFY2(LandingSecond(pressedAt + waitMs - 1, lineMs) == second + landsIn,
+                 "a wait a millisecond short still lands in that second");
+    }
+
     void waitMilliseconds_data()
     {
         QTest::addColumn<quint32>("start");

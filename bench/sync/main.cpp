@@ -2,7 +2,12 @@
 // pump and clock, its COM3 standing for a pseudo-terminal whose other end a thread of its own keeps
 // drained. The target lies 100 days ahead, so the sync runs to its end. Each press of "Sync" is
 // timed from the click to the return of its handler, by when the port has been closed again; in
-// between the presses the window idles for a while.
+// between the presses the window idles for a while, and each press comes at another fraction of a
+// second of the clock, spread evenly over the second.
+//
+// The badge on time: for each sync, when the badge would reach zero less the target moment, that is
+// the moment the first byte arrived at the far end (the system clock) plus the 100 ms that the 12
+// bytes take on a 1200-baud line plus the seconds the frame carries, less the target.
 //
 // The CPU of a sync is the process's CPU time over the press (every thread: the window's, and
 // Qt's own, such as the X connection's reader) less that of the thread that drains the other end,
@@ -10,14 +15,17 @@
 // thread's own share is printed too.
 //
 // Where the time goes is noted on the way, through the serial component: until the port is open,
-// until its bytes have left (the drain wait ends), the two pauses up to the close, and the close.
+// the wait for the moment to send (from the open to the wake string), until its bytes have left
+// (the drain wait ends), the two pauses up to the close, and the close.
 //
-// Prints "key value" lines: sync_ms (median), sync_ms_max, sync_cpu_pct (median), sync_ui_cpu_pct
-// (median), sync_presses, sync_floor_ms (the two pauses: the least a sync can take with no line
-// time), sync_floor_line_ms (the same plus the bytes' time on a 1200-baud line), and the medians of
-// the parts: sync_open_ms, sync_send_ms, sync_pauses_ms, sync_close_ms.
+// Prints "key value" lines: sync_ms (median), sync_ms_max, sync_wait_ms (median), sync_wait_ms_max,
+// sync_nowait_ms (median of each press less its wait), sync_nowait_ms_max, sync_cpu_pct (median),
+// sync_ui_cpu_pct (median), sync_presses, sync_floor_ms (the two pauses: the least a sync can take
+// with no line time), sync_floor_line_ms (the same plus the bytes' time on a 1200-baud line), the
+// medians of the parts: sync_open_ms, sync_send_ms, sync_pauses_ms, sync_close_ms; and
+// ontime_ms_median, ontime_ms_worst (the error farthest from zero, with its sign).
 //
-// quenterra-bench-sync [--presses N]   (default 11; on the X display of the environment, offscreen
+// quenterra-bench-sync [--presses N]   (default 20; on the X display of the environment, offscreen
 // when there is none)
 
 #include <QApplication>
@@ -40,21 +48,36 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <thread>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/Form1.h"
 #include "badge/BadgeSync.h"
+#include "badge/PortSelection.h"
 #include "badge/SyncFrame.h"
-#include "platform/QtSerialComm.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
+#include "platform/QtSerialComm.h"
 
 namespace quenterra::bench {
 namespace {
+
+// The wake string and the frame, and their time on a 1200-baud 8N1 line.
+constexpr long long kSyncBytes = 12;
+const qint32 kLineMs = SyncLineMs(kLineSettings);
+
+double clockSeconds(clockid_t clock)
+{
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 // The far end of the line: a pseudo-terminal master, read by a thread of its own.
 class FarEnd {
@@ -86,6 +109,14 @@ public:
     const QString& slavePath() const { return slavePath_; }
     long long received() const { return received_; }
 
+    // The bytes of the latest sync, and when its first byte arrived (system clock, ms since the
+    // epoch).
+    std::pair<QByteArray, double> latestSync() const
+    {
+        const std::lock_guard lock(mutex_);
+        return {latest_, latestAtMs_};
+    }
+
     // The CPU time the reading thread has used, in seconds.
     double cpuSeconds()
     {
@@ -109,6 +140,13 @@ private:
             char buffer[256];
             const ssize_t count = ::read(master_, buffer, sizeof buffer);
             if (count > 0) {
+                const double arrivedAtMs = clockSeconds(CLOCK_REALTIME) * 1e3;
+                const std::lock_guard lock(mutex_);
+                if (received_ % kSyncBytes == 0) {
+                    latest_.clear();
+                    latestAtMs_ = arrivedAtMs;
+                }
+                latest_.append(buffer, count);
                 received_ += count;
             } else if (count < 0 && errno == EAGAIN) {
                 continue;
@@ -122,17 +160,13 @@ private:
 
     int master_ = -1;
     QString slavePath_;
+    mutable std::mutex mutex_;
+    QByteArray latest_;
+    double latestAtMs_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<long long> received_{0};
     std::thread thread_;
 };
-
-double clockSeconds(clockid_t clock)
-{
-    timespec now{};
-    ::clock_gettime(clock, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 double now()
 {
@@ -145,13 +179,14 @@ class NotingComm final : public SerialComm {
 public:
     QtSerialComm real;
     double openedAt = 0;
+    double wokenAt = 0;
     double drainedAt = 0;
     double closingAt = 0;
     double closedAt = 0;
 
     void forget()
     {
-        openedAt = drainedAt = closingAt = closedAt = 0;
+        openedAt = wokenAt = drainedAt = closingAt = closedAt = 0;
         sent_ = false;
     }
 
@@ -175,7 +210,11 @@ public:
     }
     bool dtrEnable() const override { return real.dtrEnable(); }
     void setDTREnable(bool enable) override { real.setDTREnable(enable); }
-    void output(const QString& text) override { real.output(text); }
+    void output(const QString& text) override
+    {
+        wokenAt = now();
+        real.output(text);
+    }
     void output(const QByteArray& bytes) override
     {
         real.output(bytes);
@@ -201,12 +240,15 @@ void idle(int ms)
     loop.exec();
 }
 
-bool writeSettings(const QString& path)
+// Writes the settings file with a target 100 days ahead; gives the target (ms since the epoch), or
+// nothing when the file cannot be written.
+std::optional<qint64> writeSettings(const QString& path)
 {
-    const QDateTime target = QDateTime::currentDateTime().addDays(100);
+    QDateTime target = QDateTime::currentDateTime().addDays(100);
+    target = target.addMSecs(-target.time().msec());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
+        return std::nullopt;
     }
     const QString text = QStringLiteral(
                              "[Target Date]\nYear=%1\nMonth=%2\nDay=%3\n[Target Time]\nHour=%4\n"
@@ -217,12 +259,22 @@ bool writeSettings(const QString& path)
                              .arg(target.time().hour())
                              .arg(target.time().minute())
                              .arg(target.time().second());
-    return file.write(text.toUtf8()) > 0;
+    if (file.write(text.toUtf8()) <= 0) {
+        return std::nullopt;
+    }
+    return target.toMSecsSinceEpoch();
+}
+
+// Idles until the system clock is fractionMs past a whole second.
+void idleUntilFraction(int fractionMs)
+{
+    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+    idle(static_cast<int>(((fractionMs - nowMs % 1000) + 1000) % 1000));
 }
 
 int run(int argc, char** argv)
 {
-    int presses = 11;
+    int presses = 20;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--presses") == 0) {
             presses = std::max(1, std::atoi(argv[i + 1]));
@@ -235,7 +287,8 @@ int run(int argc, char** argv)
 
     QTemporaryDir folder;
     const QString ini = folder.filePath(kSettingsFileName);
-    if (!folder.isValid() || !writeSettings(ini)) {
+    const std::optional<qint64> targetMs = folder.isValid() ? writeSettings(ini) : std::nullopt;
+    if (!targetMs) {
         std::fprintf(stderr, "quenterra-bench-sync: cannot write %s\n", qPrintable(ini));
         return 1;
     }
@@ -276,6 +329,9 @@ int run(int argc, char** argv)
         return id;
     }();
     std::vector<double> wallMs;
+    std::vector<double> waitMs;
+    std::vector<double> noWaitMs;
+    std::vector<double> lateMs;
     std::vector<double> cpuPercent;
     std::vector<double> uiCpuPercent;
     std::vector<double> openMs;
@@ -284,6 +340,7 @@ int run(int argc, char** argv)
     std::vector<double> closeMs;
     for (int press = 0; press < presses; ++press) {
         idle(300);
+        idleUntilFraction(press * 1000 / presses);
         comm.forget();
         const double processBefore = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
         const double windowBefore = clockSeconds(windowThread);
@@ -295,47 +352,77 @@ int run(int argc, char** argv)
         const double windowUsed = clockSeconds(windowThread) - windowBefore;
         const double processUsed = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
 
-        if (comm.portOpen() || messages.shown > 0 || comm.openedAt == 0 || comm.drainedAt == 0 ||
-            comm.closedAt == 0) {
+        if (comm.portOpen() || messages.shown > 0 || comm.openedAt == 0 || comm.wokenAt == 0 ||
+            comm.drainedAt == 0 || comm.closedAt == 0) {
             std::fprintf(stderr, "quenterra-bench-sync: the sync did not end cleanly\n");
             return 1;
         }
         wallMs.push_back(wall * 1e3);
+        waitMs.push_back((comm.wokenAt - comm.openedAt) * 1e3);
+        noWaitMs.push_back(wallMs.back() - waitMs.back());
         cpuPercent.push_back((processUsed - farEndUsed) / wall * 100);
         uiCpuPercent.push_back(windowUsed / wall * 100);
         openMs.push_back((comm.openedAt - wallBefore) * 1e3);
-        sendMs.push_back((comm.drainedAt - comm.openedAt) * 1e3);
+        sendMs.push_back((comm.drainedAt - comm.wokenAt) * 1e3);
         pausesMs.push_back((comm.closingAt - comm.drainedAt) * 1e3);
         closeMs.push_back((comm.closedAt - comm.closingAt) * 1e3);
+
+        // The badge's zero moment, from what reached the far end.
+        idle(20);
+        const auto [bytes, firstByteAtMs] = farEnd.latestSync();
+        SyncFrame frame{};
+        if (bytes.size() != kSyncBytes) {
+            std::fprintf(stderr, "quenterra-bench-sync: the sync's bytes did not arrive\n");
+            return 1;
+        }
+        std::copy(bytes.end() - qsizetype(frame.size()), bytes.end(), frame.begin());
+        const FrameReading reading = DecodeSyncFrame(frame);
+        if (!reading.frame) {
+            std::fprintf(stderr, "quenterra-bench-sync: %s\n", qPrintable(reading.error));
+            return 1;
+        }
+        lateMs.push_back(firstByteAtMs + kLineMs + double(reading.frame->remaining()) * 1e3 -
+                         double(*targetMs));
+
         std::fprintf(stderr,
-                     "    press %2d: %6.1f ms (open %.1f, send %.1f, pauses %.1f, close %.1f), "
-                     "CPU %4.1f %% (window thread %4.1f %%)\n",
-                     press + 1, wallMs.back(), openMs.back(), sendMs.back(), pausesMs.back(),
-                     closeMs.back(), cpuPercent.back(), uiCpuPercent.back());
+                     "    press %2d: %6.1f ms (open %.1f, wait %.1f, send %.1f, pauses %.1f, "
+                     "close %.1f), CPU %4.1f %% (window thread %4.1f %%), zero %+.1f ms\n",
+                     press + 1, wallMs.back(), openMs.back(), waitMs.back(), sendMs.back(),
+                     pausesMs.back(), closeMs.back(), cpuPercent.back(), uiCpuPercent.back(),
+                     lateMs.back());
     }
 
     // Every press sent the wake string and the frame.
-    const long long frameBytes = kWakeString.size() + std::tuple_size_v<SyncFrame>;
     idle(100);
-    if (farEnd.received() != frameBytes * presses) {
+    if (farEnd.received() != kSyncBytes * presses) {
         std::fprintf(stderr, "quenterra-bench-sync: %lld bytes arrived, %lld expected\n",
-                     farEnd.received(), frameBytes * presses);
+                     farEnd.received(), kSyncBytes * presses);
         return 1;
     }
 
     const int floorMs = 2 * (BadgeSync::kPauseMs + 1);
-    const int lineMs = static_cast<int>(frameBytes * 10 * 1000 / 1200);  // 8N1: 10 bits a byte
+    auto maxOf = [](const std::vector<double>& values) {
+        return *std::max_element(values.begin(), values.end());
+    };
+    const double worstLate = *std::max_element(
+        lateMs.begin(), lateMs.end(), [](double a, double b) { return std::abs(a) < std::abs(b); });
     std::printf("sync_ms %.1f\n", median(wallMs));
-    std::printf("sync_ms_max %.1f\n", *std::max_element(wallMs.begin(), wallMs.end()));
+    std::printf("sync_ms_max %.1f\n", maxOf(wallMs));
+    std::printf("sync_wait_ms %.1f\n", median(waitMs));
+    std::printf("sync_wait_ms_max %.1f\n", maxOf(waitMs));
+    std::printf("sync_nowait_ms %.1f\n", median(noWaitMs));
+    std::printf("sync_nowait_ms_max %.1f\n", maxOf(noWaitMs));
     std::printf("sync_cpu_pct %.1f\n", median(cpuPercent));
     std::printf("sync_ui_cpu_pct %.1f\n", median(uiCpuPercent));
     std::printf("sync_presses %d\n", presses);
     std::printf("sync_floor_ms %d\n", floorMs);
-    std::printf("sync_floor_line_ms %d\n", floorMs + lineMs);
+    std::printf("sync_floor_line_ms %d\n", floorMs + kLineMs);
     std::printf("sync_open_ms %.1f\n", median(openMs));
     std::printf("sync_send_ms %.1f\n", median(sendMs));
     std::printf("sync_pauses_ms %.1f\n", median(pausesMs));
     std::printf("sync_close_ms %.1f\n", median(closeMs));
+    std::printf("ontime_ms_median %+.1f\n", median(lateMs));
+    std::printf("ontime_ms_worst %+.1f\n", worstLate);
     return 0;
 }
 

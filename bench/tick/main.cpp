@@ -53,6 +53,7 @@ class SteppingClock final : public Clock {
 public:
     QDateTime now() const override { return system_.now().addSecs(offset_); }
     qint64 secsSinceEpoch() const override { return system_.secsSinceEpoch() + offset_; }
+    qint64 msecsSinceEpoch() const override { return system_.msecsSinceEpoch() + offset_ * 1000; }
     void step() { ++offset_; }
 
 private:

@@ -2,6 +2,9 @@
 
 #include "badge/PortSelection.h"
 #include "badge/SyncFrame.h"
+#include "platform/QtSerialComm.h"
+
+#include <cmath>
 
 namespace quenterra {
 namespace {
@@ -27,7 +30,39 @@ private:
     int& depth_;
 };
 
+// a / b rounded down, for b > 0.
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
 }  // namespace
+
+qint32 SyncLineMs(const QString& lineSettings)
+{
+    const auto line = ParseLineSettings(lineSettings);
+    if (!line) {
+        return 0;
+    }
+    const double stopBits = line->stopBits == QSerialPort::OneAndHalfStop ? 1.5
+                            : line->stopBits == QSerialPort::TwoStop      ? 2.0
+                                                                          : 1.0;
+    const double bitsPerByte = 1 + static_cast<int>(line->dataBits) +
+                               (line->parity == QSerialPort::NoParity ? 0 : 1) + stopBits;
+    const auto bytes = static_cast<double>(kWakeString.size() + std::tuple_size_v<SyncFrame>);
+    return static_cast<qint32>(std::ceil(bytes * bitsPerByte * 1000 / line->baudRate));
+}
+
+qint32 MsUntilSendMoment(qint64 nowMs, qint32 lineMs)
+{
+    const qint64 ms = kLandingMarginMs - (nowMs + lineMs);
+    return static_cast<qint32>(ms - floorDiv(ms, 1000) * 1000);
+}
+
+qint64 LandingSecond(qint64 sendMs, qint32 lineMs)
+{
+    return floorDiv(sendMs + lineMs, 1000);
+}
 
 BadgeSync::BadgeSync(Services services, TargetSelectors targets, Controls controls)
     : services_(services), targets_(targets), controls_(controls)
@@ -87,11 +122,20 @@ void BadgeSync::SendBadge()
     progress.setMax(3);
     progress.setMin(0);
     progress.setValue(1);
+    // The badge counts down on its own from the moment it has the whole frame: sent so that the
+    // frame lands just after a whole second, and counted to that second, it reaches zero at the
+    // target, changing its digits with the window's.
+    const qint32 line = lineMs();
+    waitForSendMoment(MsUntilSendMoment(services_.clock.msecsSinceEpoch(), line));
+    // The clock read afresh: where it was stepped during the wait, the frame still carries the
+    // countdown of the second in which it lands.
+    const qint64 landing = LandingSecond(services_.clock.msecsSinceEpoch(), line);
     skipOnFailure([&] { comm.output(kWakeString); });
-    // Read afresh for the frame; not range-checked again, so a target that has just passed sends
-    // zeros rather than nothing.
-    if (const auto fresh = GetRemainingSeconds(services_.clock, targets_)) {
-        remaining = fresh;
+    // Not range-checked again, so a target that has just passed sends zeros rather than nothing.
+    if (const auto target = ReadTargetMoment(targets_)) {
+        if (const auto fresh = RemainingSeconds(landing, *target)) {
+            remaining = fresh;
+        }
     }
     const SyncFrame frame = BuildSyncFrame(*remaining, controls_.comBright.text());
     skipOnFailure([&] { comm.output(FrameBytes(frame)); });
@@ -124,6 +168,34 @@ BadgeSync::Drain BadgeSync::drainOutput()
         // The count cannot be read (the device has gone): the wait ends, and the port is closed next.
     }
     return Drain::Done;
+}
+
+qint32 BadgeSync::lineMs() const
+{
+    try {
+        return SyncLineMs(services_.comm.settings());
+    } catch (const CommError&) {
+        return SyncLineMs(kLineSettings);
+    }
+}
+
+// Waits by the tick counter, so that a step of the clock cannot stretch it, handling window events
+// meanwhile: on the event loop until the last few milliseconds, which are polled.
+void BadgeSync::waitForSendMoment(qint32 ms)
+{
+    const quint32 start = services_.ticks.timeGetTime();
+    for (;;) {
+        const qint64 left =
+            ms - qint64(static_cast<quint32>(services_.ticks.timeGetTime() - start));
+        if (left <= 0) {
+            return;
+        }
+        if (left > kPollMs) {
+            services_.pump.pumpFor(static_cast<qint32>(left) - kPollMs);
+        } else {
+            services_.pump.pump();
+        }
+    }
 }
 
 void BadgeSync::WaitMilliseconds(qint32 ms)

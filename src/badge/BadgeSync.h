@@ -9,6 +9,24 @@
 
 namespace quenterra {
 
+// How long the wake string and the sync frame take on a line with these settings ("1200,n,8,1":
+// 12 bytes of 10 bits at 1200 baud, 100 ms), rounded up to the millisecond; 0 for settings that
+// cannot be read.
+qint32 SyncLineMs(const QString& lineSettings);
+
+// The moment to send: the milliseconds (0 to 999) to wait from nowMs, the clock in milliseconds
+// since the Unix epoch, until sending makes the last byte, lineMs later, reach the badge
+// kLandingMarginMs after a whole second of the clock.
+qint32 MsUntilSendMoment(qint64 nowMs, qint32 lineMs);
+
+// The second of the clock (seconds since the Unix epoch) in which the last byte of bytes sent at
+// sendMs reaches the badge: the second the window's countdown counts to at that moment.
+qint64 LandingSecond(qint64 sendMs, qint32 lineMs);
+
+// How far past the whole second the last byte is meant to land: enough that a wait a millisecond
+// short still lands in that second, not the one before.
+inline constexpr qint32 kLandingMarginMs = 2;
+
 // The sync: "Sync" sends the current countdown and brightness to the badge.
 class BadgeSync {
 public:
@@ -28,6 +46,9 @@ public:
     // How long the drain wait may last before the sync gives up: twenty times what 12 bytes need.
     static constexpr qint32 kDrainLimitMs = 2000;
     static constexpr qint32 kPauseMs = 100;
+    // The wait for the moment to send ends on the event loop's timer this long before its end, and
+    // polls the rest.
+    static constexpr qint32 kPollMs = 3;
 
     BadgeSync(Services services, TargetSelectors targets, Controls controls);
 
@@ -35,8 +56,10 @@ public:
     // Message; otherwise the port is resolved, the sync runs, and the port is closed whatever happened.
     void CmdSendClick();
 
-    // Opens the port and asserts DTR; then checks the countdown, sends the wake string and the sync
-    // frame, waits until the bytes are on the line, and pauses twice with the progress bar stepping.
+    // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes
+    // the frame land just after a whole second (up to a second), sends the wake string and the sync
+    // frame counted to that second, waits until the bytes are on the line, and pauses twice with
+    // the progress bar stepping.
     void SendBadge();
 
     // Waits until the tick counter has advanced by more than ms, handling window events meanwhile.
@@ -48,6 +71,8 @@ public:
 private:
     enum class Drain { Done, TimedOut };
     Drain drainOutput();
+    qint32 lineMs() const;
+    void waitForSendMoment(qint32 ms);
 
     Services services_;
     TargetSelectors targets_;

@@ -13,4 +13,9 @@ qint64 SystemClock::secsSinceEpoch() const
     return QDateTime::currentSecsSinceEpoch();
 }
 
+qint64 SystemClock::msecsSinceEpoch() const
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
 }  // namespace quenterra

@@ -13,12 +13,15 @@ public:
     virtual QDateTime now() const = 0;
     // The current instant in whole seconds since the Unix epoch; cheap, no time zone involved.
     virtual qint64 secsSinceEpoch() const = 0;
+    // The current instant in milliseconds since the Unix epoch, the fraction of the second kept.
+    virtual qint64 msecsSinceEpoch() const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     QDateTime now() const override;
     qint64 secsSinceEpoch() const override;
+    qint64 msecsSinceEpoch() const override;
 };
 
 }  // namespace quenterra

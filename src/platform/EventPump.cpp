@@ -2,18 +2,24 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace quenterra {
 
 QtEventPump::QtEventPump()
 {
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer);
-    wake_.setInterval(1);
 }
 
 void QtEventPump::pump()
 {
-    wake_.start();
+    pumpFor(1);
+}
+
+void QtEventPump::pumpFor(qint32 ms)
+{
+    wake_.start(std::max(1, ms));
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 

@@ -8,15 +8,20 @@ namespace quenterra {
 class EventPump {
 public:
     virtual ~EventPump() = default;
+    // Handles the pending events; when there are none, waits for one, about a millisecond at most.
     virtual void pump() = 0;
+    // The same, waiting for an event up to ms (at least a millisecond): a long wait built on it
+    // wakes only for the window's own events and once at its end.
+    virtual void pumpFor(qint32 ms) = 0;
 };
 
-// Processes pending events; when there are none, sleeps until one arrives, for a millisecond at most,
-// so that a wait built on it neither spins a core nor delays an event noticeably.
+// Processes pending events; when there are none, sleeps until one arrives or its timer runs out, so
+// that a wait built on it neither spins a core nor delays an event noticeably.
 class QtEventPump final : public EventPump {
 public:
     QtEventPump();
     void pump() override;
+    void pumpFor(qint32 ms) override;
 
 private:
     QTimer wake_;

@@ -173,6 +173,12 @@ private slots:
                                 .arg(remaining)
                                 .arg(targetAt - seenAt)
                                 .arg(targetAt - pressedAt)));
+        // The frame lands just after a whole second, so the badge reaches zero at the target.
+        const auto zero = badge.waitForLine(QStringLiteral("^badge has .*, reaches zero at (.*)$"));
+        const qint64 zeroAt =
+            QDateTime::fromString(zero.value_or(""), "yyyy-MM-dd hh:mm:ss.zzz").toMSecsSinceEpoch();
+        const qint64 late = zeroAt - targetAt * 1000;
+        QVERIFY2(qAbs(late) <= 50, qPrintable(QStringLiteral("zero %1 ms late").arg(late)));
 
         // Tab moves on from Sync to Exit.
         QVERIFY(xdotool({"key", "Tab", "space"}));

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -25,14 +26,16 @@ private:
     quint32 now_;
 };
 
-// Each pump lets a millisecond pass, then runs onPump (a press of a button, a tick of the display...).
+// Each pump lets a millisecond pass (pumpFor: its whole time, as when no event comes), then runs
+// onPump (a press of a button, a tick of the display...).
 class FakePump final : public EventPump {
 public:
     explicit FakePump(FakeTicks& ticks) : ticks_(ticks) {}
-    void pump() override
+    void pump() override { pumpFor(1); }
+    void pumpFor(qint32 ms) override
     {
         ++pumps;
-        ticks_.advance(1);
+        ticks_.advance(static_cast<quint32>(std::max(1, ms)));
         if (onPump) {
             onPump();
         }

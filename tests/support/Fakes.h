@@ -18,8 +18,8 @@
 
 namespace quenterra::test {
 
-// A clock that shows what it is set to; readings queued in `upcoming` are given out first, one per
-// read.
+// A clock that shows what it is set to, to the millisecond (now() drops the fraction); readings
+// queued in `upcoming` are given out first, one per read.
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime now = QDateTime(QDate(2015, 6, 1), QTime(12, 0)))
@@ -28,18 +28,25 @@ public:
     }
     QDateTime now() const override
     {
+        const QDateTime current = read();
+        return current.addMSecs(-current.time().msec());
+    }
+    qint64 secsSinceEpoch() const override { return read().toSecsSinceEpoch(); }
+    qint64 msecsSinceEpoch() const override { return read().toMSecsSinceEpoch(); }
+    void set(const QDateTime& now) { now_ = now; }
+    void advance(qint64 seconds) { now_ = now_.addSecs(seconds); }
+    mutable std::deque<QDateTime> upcoming;
+
+private:
+    QDateTime read() const
+    {
         if (!upcoming.empty()) {
             now_ = upcoming.front();
             upcoming.pop_front();
         }
         return now_;
     }
-    qint64 secsSinceEpoch() const override { return now().toSecsSinceEpoch(); }
-    void set(const QDateTime& now) { now_ = now; }
-    void advance(qint64 seconds) { now_ = now_.addSecs(seconds); }
-    mutable std::deque<QDateTime> upcoming;
 
-private:
     mutable QDateTime now_;
 };
 

@@ -2,10 +2,14 @@
 //
 // With no argument it opens a pseudo-terminal and prints the line to pin it as a port in
 // Vorlenta.ini; with a device path it listens on that serial device at 1200 baud 8N1. Each sync the
-// program sends is decoded and printed as one line, and the countdown then runs on, once a second,
-// as on the badge. Bad input is reported and skipped. Ctrl-C or SIGTERM ends it.
+// program sends is decoded and printed as one line, followed by the moment the badge had the whole
+// frame and the moment its countdown reaches zero, local time to the millisecond; the countdown
+// then runs on, once a second, as on the badge. A pseudo-terminal delivers bytes at once, so there
+// the moment the frame arrived is put off by the time a 1200-baud line takes. Bad input is reported
+// and skipped. Ctrl-C or SIGTERM ends it.
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -19,6 +23,8 @@
 
 #include "SimLine.h"
 #include "badge/BadgeStream.h"
+#include "badge/BadgeSync.h"
+#include "badge/PortSelection.h"
 
 namespace quenterra {
 namespace {
@@ -104,10 +110,11 @@ public:
         QObject::connect(&tick_, &QTimer::timeout, [this] { show(); });
     }
 
-    void start(qint32 remaining)
+    // From the moment the badge has the whole frame (on the steady clock, maybe a moment ahead).
+    void start(qint32 remaining, qint64 syncedAt)
     {
         remaining_ = remaining;
-        syncedAt_ = clock_.elapsed();
+        syncedAt_ = syncedAt;
         show();
     }
 
@@ -122,7 +129,7 @@ private:
         }
         output_.status(QStringLiteral("badge shows ") +
                        BadgeCountdownText(SplitCountdown(static_cast<qint32>(left))));
-        tick_.start(int(1000 - elapsed % 1000));
+        tick_.start(int(1000 - elapsed % 1000));  // elapsed < 0: a second after the frame
     }
 
     Output& output_;
@@ -165,6 +172,14 @@ int run(const QStringList& arguments)
         output.line(
             QStringLiteral("Stand-in badge listening on %1 at 1200 baud 8N1.").arg(line->path()));
     }
+    // What the bytes of one sync take on the badge's line; a pseudo-terminal takes no time at all.
+    const qint32 lineMs = SyncLineMs(kLineSettings);
+    const qint32 addedMs = line->isPseudoTerminal() ? lineMs : 0;
+    if (addedMs > 0) {
+        output.line(QStringLiteral("A pseudo-terminal takes no line time: each frame counts as had "
+                                   "%1 ms after it arrived, as at 1200 baud.")
+                        .arg(addedMs));
+    }
     output.line(QStringLiteral("Waiting for a sync; Ctrl-C ends."));
 
     QElapsedTimer clock;
@@ -176,11 +191,20 @@ int run(const QStringList& arguments)
     QTimer silence;
     silence.setSingleShot(true);
     silence.setTimerType(Qt::PreciseTimer);
-    auto report = [&](const std::vector<BadgeEvent>& events) {
+    // When the bytes were read: on the steady clock, and in ms since the epoch.
+    auto report = [&](const std::vector<BadgeEvent>& events, qint64 arrivedAt, qint64 arrivedAtMs) {
         for (const BadgeEvent& event : events) {
             output.line(event.describe());
             if (event.synced) {
-                countdown.start(event.synced->remaining());
+                const qint64 hadAtMs = arrivedAtMs + addedMs;
+                const qint64 zeroAtMs = hadAtMs + qint64(event.synced->remaining()) * 1000;
+                auto local = [](qint64 ms) {
+                    return QDateTime::fromMSecsSinceEpoch(ms).toString(
+                        QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+                };
+                output.line(QStringLiteral("badge has the frame at %1, reaches zero at %2")
+                                .arg(local(hadAtMs), local(zeroAtMs)));
+                countdown.start(event.synced->remaining(), arrivedAt + addedMs);
             }
         }
         if (const auto due = stream.deadline()) {
@@ -189,13 +213,18 @@ int run(const QStringList& arguments)
             silence.stop();
         }
     };
-    QObject::connect(&silence, &QTimer::timeout, [&] { report(stream.expire(clock.elapsed())); });
+    QObject::connect(&silence, &QTimer::timeout, [&] {
+        report(stream.expire(clock.elapsed()), clock.elapsed(),
+               QDateTime::currentMSecsSinceEpoch());
+    });
 
     QSocketNotifier incoming(line->fd(), QSocketNotifier::Read);
     QObject::connect(&incoming, &QSocketNotifier::activated, [&] {
         QByteArray bytes;
         const SimLine::Read result = line->readAvailable(bytes, &error);
-        report(stream.feed(bytes, clock.elapsed()));
+        const qint64 arrivedAtMs = QDateTime::currentMSecsSinceEpoch();
+        const qint64 arrivedAt = clock.elapsed();
+        report(stream.feed(bytes, arrivedAt), arrivedAt, arrivedAtMs);
         if (result == SimLine::Read::Gone) {
             incoming.setEnabled(false);
             output.line(QStringLiteral("The line is gone: ") + error);
