@@ -224,9 +224,6 @@ void Form1::createControls()
     progressBar1_->setFocusPolicy(Qt::NoFocus);
     frame1_->setFocusPolicy(Qt::NoFocus);
     cmdSend_->setFocus();
-    // The focus frame shows from the start, not only once the keyboard has moved the focus: the
-    // user sees which button Space presses.
-    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 SettingsSelectors Form1::settingsSelectors()
@@ -241,6 +238,14 @@ void Form1::load()
     const PortMap ports = services_.mapPorts ? services_.mapPorts(settings_.portPins()) : PortMap();
     const auto outcomes = ProbePorts(services_.comm, *sele_);
     comSele_->setToolTip(PortTooltip(ports, outcomes));
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    // The focus frame shows from the start, not only once the keyboard has moved the focus: the
+    // user sees which button Space presses. (Showing the window clears this flag.)
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    QWidget::showEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -38,15 +38,8 @@ QString windowFamily()
 // The smallest size fitting goes down to; below it a text is left to be cut rather than unread.
 constexpr qreal kSmallestPointSize = 6;
 
-// What a line edit needs beside its text (its margins of 2 pixels each side, the cursor, and room for
-// the face's overhanging glyphs) before it shows the text from its start.
-qreal lineEditExtra(const QFont& font)
-{
-    const QFontMetricsF metrics(font);
-    const qreal left = qMax(0.0, -metrics.minLeftBearing());
-    const qreal right = qMax(0.0, -metrics.minRightBearing());
-    return 2 * 2 + 1 + 2 * std::ceil(left) + std::ceil(right);
-}
+// What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
+qreal lineEditExtra(const QFont&) { return 2 * 2 + 1; }
 
 }  // namespace
 
