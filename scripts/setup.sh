@@ -10,10 +10,11 @@ QUENTERRA_PACKAGES=(
     fonts-lato tzdata
 )
 
-# What the tests need besides: a virtual display and keyboard for the end-to-end test, clang for the
-# fuzzer and the sanitizers, the checkers of the desktop files, and the Debian package tools.
+# What the tests need besides: a virtual display, keyboard, window manager and window properties
+# for the end-to-end test, clang for the fuzzer and the sanitizers, the checkers of the desktop files,
+# and the Debian package tools.
 QUENTERRA_TEST_PACKAGES=(
-    xvfb xauth xdotool
+    xvfb xauth xdotool openbox x11-utils
     clang libclang-rt-dev
     desktop-file-utils appstream dpkg-dev file
 )
