@@ -11,7 +11,6 @@
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
-#include <cmath>
 
 namespace quenterra {
 namespace {
