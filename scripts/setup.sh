@@ -10,11 +10,11 @@ QUENTERRA_PACKAGES=(
     fonts-lato tzdata
 )
 
-# What the tests need besides: a virtual display and keyboard for the end-to-end test, clang for the
-# fuzzer and the sanitizers, the checkers of the desktop files, and the Debian package tools with
-# lintian and man for the package's check.
+# What the tests need besides: a virtual display, keyboard, window manager and window properties
+# for the end-to-end test, clang for the fuzzer and the sanitizers, the checkers of the desktop files,
+# and the Debian package tools with lintian and man for the package's check.
 QUENTERRA_TEST_PACKAGES=(
-    xvfb xauth xdotool
+    xvfb xauth xdotool openbox x11-utils
     clang libclang-rt-dev
     desktop-file-utils appstream dpkg-dev file lintian man-db
 )

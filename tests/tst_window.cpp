@@ -1,9 +1,12 @@
 // The window as the user meets it: its controls, lists, texts, looks and focus, and the live
 // display.
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -207,6 +210,12 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QCOMPARE(QApplication::focusWidget(), control(form, "CmdSend"));
+        // The focus shows on "Sync" from the start: it looks other than without the focus.
+        auto* sync = control<QPushButton>(form, "CmdSend");
+        const QImage focused = sync->grab().toImage();
+        control(form, "CmdExit")->setFocus();
+        QVERIFY(sync->grab().toImage() != focused);
+        sync->setFocus();
 
         QStringList walk;
         for (int i = 0; i < 4; ++i) {
@@ -218,6 +227,127 @@ private slots:
         const QObjectList stacking = form.children();
         QVERIFY(stacking.indexOf(control(form, "ComSele")) >
                 stacking.indexOf(control(form, "Label4")));
+    }
+
+    // The longest texts each control can show, whole at the scale factor the test runs with
+    // (CTest runs this at 1, 1.25, 1.5 and 2).
+    void textsFit_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* name, const char* text) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 \"%2\"").arg(name, text)))
+                << name << text;
+        };
+        row("Label1", "  Quenterra Badge  ");
+        row("LblDJS", "-5087:-7:29:36  ");
+        row("LblDJS", " 1000:00:00:00  ");
+        row("LblDJS", "24855:23:59:59  ");
+        row("LblDJS", "-9999:-9:-9:-9  ");
+        row("Label2", "Clock Time :");
+        row("LblNow", "YY-MM-DD hh:mm:ss");
+        row("LblNow", "28 Sep 2088 23:58:58");
+        row("Label4", "Port :");
+        row("ComSele", "COM32");
+        row("ComSele", "COM28");
+        row("CmdSend", "Sync");
+        row("CmdExit", "Exit");
+    }
+
+    void textsFit()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        FormRig rig;
+        Form1& form = rig.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QWidget* widget = control(form, qPrintable(name));
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            // The edit field shows the text from its first letter, unscrolled, with the cursor
+            // after the last one.
+            QLineEdit* edit = combo->lineEdit();
+            combo->setEditText(text);
+            edit->repaint();
+            const QRectF cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
+            const qreal textEnd = edit->contentsRect().left() + 2 +
+                                  QFontMetricsF(edit->font()).horizontalAdvance(text);
+            QVERIFY2(qAbs(cursor.center().x() - textEnd) < 1,
+                     qPrintable(QStringLiteral("scrolled by %1 px").arg(textEnd - cursor.center().x())));
+            QVERIFY(cursor.center().x() < edit->contentsRect().right() - 2);
+            return;
+        }
+        const QFontMetricsF metrics(widget->font());
+        const qreal advance = metrics.horizontalAdvance(text);
+        const QRectF ink = metrics.boundingRect(text);
+        qreal room = widget->contentsRect().width();
+        qreal left = 0;  // where the text starts within the room
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            if (label->alignment() & Qt::AlignHCenter) {
+                left = (room - advance) / 2;
+            }
+        } else {
+            room -= 2 * 4;  // a push button's own margins at the least
+            left = (room - advance) / 2;
+        }
+        QVERIFY2(advance <= room && left + ink.left() >= 0 && left + ink.right() <= room,
+                 qPrintable(QStringLiteral("%1 px of ink at %2 in %3 px")
+                                .arg(ink.width())
+                                .arg(left + ink.left())
+                                .arg(room)));
+    }
+
+    // What a screen reader hears of each control; the hidden selectors stay hidden from it.
+    void accessible_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("heard");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("shown");
+        auto row = [](const char* name, const char* heard, const char* description, bool shown) {
+            QTest::newRow(name) << name << heard << description << shown;
+        };
+        row("CmdSend", "Sync", "Sends the countdown and the brightness to the badge", true);
+        row("CmdExit", "Exit", "Saves the settings and ends the program", true);
+        row("ProgressBar1", "Sync progress", "How far the sync with the badge has come", true);
+        row("ComSele", "Port", "The serial port the badge is on, COM1 to COM32", true);
+        row("Frame1", "Countdown and clock", "", true);
+        row("LblDJS", "Countdown", "Days, hours, minutes and seconds left until the target moment",
+            true);
+        row("LblNow", "Clock", "The current date and time", true);
+        for (const char* hidden :
+             {"ComYear", "ComMonth", "ComDay", "ComHour", "ComMinute", "ComSecond", "ComBright"}) {
+            row(hidden, "", "", false);
+        }
+    }
+
+    void accessible()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, heard);
+        QFETCH(QString, description);
+        QFETCH(bool, shown);
+        FormRig rig;
+        Form1& form = rig.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QWidget* widget = control(form, qPrintable(name));
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(iface);
+        QCOMPARE(iface->state().invisible, !shown);
+        if (!shown) {
+            return;
+        }
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            // Labelled by "Port :", whose buddy it is.
+            QCOMPARE(combo->accessibleName(), heard);
+            const auto labels = iface->relations(QAccessible::Label);
+            QCOMPARE(labels.size(), 1);
+            QCOMPARE(labels[0].first->text(QAccessible::Name), QStringLiteral("Port :"));
+        } else {
+            QCOMPARE(iface->text(QAccessible::Name), heard);
+        }
+        QCOMPARE(iface->text(QAccessible::Description), description);
     }
 
     void countsLive()

@@ -24,6 +24,36 @@ void colourText(QWidget* widget, const QColor& colour)
     widget->setPalette(palette);
 }
 
+void describe(QWidget* widget, const QString& name, const QString& description)
+{
+    if (!name.isEmpty()) {
+        widget->setAccessibleName(name);
+    }
+    widget->setAccessibleDescription(description);
+}
+
+// The widest texts the countdown label can show: every place a figure, or every field led by a
+// minus sign (days run from -24855 to 24855 for a signed 32-bit count of seconds).
+QStringList widestCountdowns()
+{
+    return {FormatCountdown({24855, 23, 59, 59}), FormatCountdown({-9999, -9, -9, -9}),
+            kNoCountdownText};
+}
+
+// Clock texts of each month, in the morning and the evening, for the locale's names of months and
+// of the halves of the day.
+QStringList widestClockTexts()
+{
+    const ClockText clock;
+    QStringList texts;
+    for (int month = 1; month <= 12; ++month) {
+        for (const QTime time : {QTime(10, 58, 58), QTime(23, 58, 58)}) {
+            texts << clock.format(QDateTime(QDate(2088, month, 28), time));
+        }
+    }
+    return texts;
+}
+
 }  // namespace
 
 Form1::Form1(FormServices services, QWidget* parent)
@@ -63,6 +93,10 @@ void Form1::createControls()
     setWindowIcon(AppIcon());
     setFont(WindowFont());
     setFixedSize(Twips(9630), Twips(4170));
+    // A window of fixed size: it can be minimised and closed, but it offers no maximising.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
 
     // An editable drop-down with its items, no item chosen and its initial text.
     auto selector = [](const char* name, QWidget* container, QRect geometry,
@@ -72,6 +106,8 @@ void Form1::createControls()
         combo->setGeometry(geometry);
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        // Text typed is kept as typed: no completion to an item, in no letter case.
+        combo->setCompleter(nullptr);
         combo->addItems(items);
         combo->setCurrentIndex(-1);
         combo->setEditText(initialText);
@@ -87,14 +123,17 @@ void Form1::createControls()
     label1_->setFont(TitleFont());
     label1_->setAlignment(Qt::AlignCenter);
     colourText(label1_, QColor(0, 0, 255));
+    FitLabel(label1_, {label1_->text()});
 
     cmdSend_ = new QPushButton(QStringLiteral("Sync"), this);
     cmdSend_->setObjectName(QStringLiteral("CmdSend"));
     cmdSend_->setGeometry(TwipsRect(4800, 3600, 2175, 375));
+    describe(cmdSend_, {}, QStringLiteral("Sends the countdown and the brightness to the badge"));
 
     cmdExit_ = new QPushButton(QStringLiteral("Exit"), this);
     cmdExit_->setObjectName(QStringLiteral("CmdExit"));
     cmdExit_->setGeometry(TwipsRect(7200, 3600, 2175, 375));
+    describe(cmdExit_, {}, QStringLiteral("Saves the settings and ends the program"));
     connect(cmdSend_, &QPushButton::clicked, this, &Form1::onCmdSend);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 
@@ -104,15 +143,22 @@ void Form1::createControls()
     progressBar1_->setOrientation(Qt::Horizontal);
     progressBar1_->setTextVisible(false);
     progressBar1_->reset();
+    describe(progressBar1_, QStringLiteral("Sync progress"),
+             QStringLiteral("How far the sync with the badge has come"));
 
     label4_ = new QLabel(QStringLiteral("Port :"), this);
     label4_->setObjectName(QStringLiteral("Label4"));
     label4_->setGeometry(TwipsRect(240, 3660, 735, 285));
     label4_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    FitLabel(label4_, {label4_->text()});
 
     // Made after Label4, so that where the two overlap the drop-down lies above the label.
     comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360),
                         PlainItems(QStringLiteral("COM"), 1, 8), QStringLiteral("COM1"), true);
+    label4_->setBuddy(comSele_);
+    describe(comSele_, QStringLiteral("Port"),
+             QStringLiteral("The serial port the badge is on, COM1 to COM32"));
+    FitSelector(comSele_, PlainItems(QStringLiteral("COM"), kFirstPortNumber, kLastPortNumber));
 
     // A frame without caption: an etched box, drawn without any image (the style's group box draws
     // its frame from a pixmap, which loads the image plugins at the first paint).
@@ -120,6 +166,7 @@ void Form1::createControls()
     frame1_->setObjectName(QStringLiteral("Frame1"));
     frame1_->setGeometry(TwipsRect(120, 600, 9375, 2775));
     frame1_->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    describe(frame1_, QStringLiteral("Countdown and clock"), {});
 
     lblDJS_ = new QLabel(QStringLiteral("888:88:88:88"), frame1_);
     lblDJS_->setObjectName(QStringLiteral("LblDJS"));
@@ -128,6 +175,9 @@ void Form1::createControls()
     lblDJS_->setAlignment(Qt::AlignCenter);
     lblDJS_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     colourText(lblDJS_, QColor(255, 0, 0));
+    FitLabel(lblDJS_, widestCountdowns() << lblDJS_->text());
+    describe(lblDJS_, QStringLiteral("Countdown"),
+             QStringLiteral("Days, hours, minutes and seconds left until the target moment"));
 
     comYear_ = selector("ComYear", frame1_, TwipsRect(240, 240, 855, 360), YearItems(),
                         QStringLiteral("2012"), false);
@@ -146,12 +196,15 @@ void Form1::createControls()
     label2_->setObjectName(QStringLiteral("Label2"));
     label2_->setGeometry(TwipsRect(2040, 2040, 1575, 375));
     label2_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    FitLabel(label2_, {label2_->text()});
 
     lblNow_ = new QLabel(QStringLiteral("YY-MM-DD hh:mm:ss"), frame1_);
     lblNow_->setObjectName(QStringLiteral("LblNow"));
     lblNow_->setGeometry(TwipsRect(3480, 2040, 2895, 345));
     lblNow_->setAlignment(Qt::AlignCenter);
     lblNow_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    FitLabel(lblNow_, widestClockTexts() << lblNow_->text());
+    describe(lblNow_, QStringLiteral("Clock"), QStringLiteral("The current date and time"));
 
     comBright_ = selector("ComBright", this, TwipsRect(120, 3240, 615, 360), BrightItems(),
                           QStringLiteral("4"), false);
@@ -185,6 +238,14 @@ void Form1::load()
     const PortMap ports = services_.mapPorts ? services_.mapPorts(settings_.portPins()) : PortMap();
     const auto outcomes = ProbePorts(services_.comm, *sele_);
     comSele_->setToolTip(PortTooltip(ports, outcomes));
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    // The focus frame shows from the start, not only once the keyboard has moved the focus: the
+    // user sees which button Space presses. (Showing the window clears this flag.)
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    QWidget::showEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -52,6 +52,7 @@ public:
     void load();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     // The window unload, whatever asked for it: "Exit", the close box or the desktop. A close asked for
     // while a sync runs waits until the sync has ended.
     void closeEvent(QCloseEvent* event) override;

@@ -1,9 +1,16 @@
 #include "app/Look.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+
+#include <algorithm>
 
 namespace quenterra {
 namespace {
@@ -21,9 +28,21 @@ QFont boldFont(const QString& family, qreal pointSize)
 
 QString desktopFamily() { return QApplication::font().family(); }
 
+QString windowFamily()
+{
+    static const QString kLato = QStringLiteral("Lato");
+    return QFontDatabase::hasFamily(kLato) ? kLato : desktopFamily();
+}
+
+// The smallest size fitting goes down to; below it a text is left to be cut rather than unread.
+constexpr qreal kSmallestPointSize = 6;
+
+// What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
+qreal lineEditExtra(const QFont&) { return 2 * 2 + 1; }
+
 }  // namespace
 
-QFont WindowFont() { return boldFont(desktopFamily(), 9.75); }
+QFont WindowFont() { return boldFont(windowFamily(), 9.75); }
 
 QFont TitleFont()
 {
@@ -42,7 +61,44 @@ QFont TitleFont()
     return font;
 }
 
-QFont CountdownFont() { return boldFont(desktopFamily(), 39); }
+QFont CountdownFont() { return boldFont(windowFamily(), 39); }
+
+qreal TextWidth(const QFont& font, const QString& text)
+{
+    const QFontMetricsF metrics(font);
+    const QRectF ink = metrics.boundingRect(text);
+    return qMax(metrics.horizontalAdvance(text), ink.right()) - qMin(0.0, ink.left());
+}
+
+QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extra)(const QFont&))
+{
+    auto fits = [&](const QFont& candidate) {
+        const qreal room = width - (extra ? extra(candidate) : 0);
+        return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
+            return TextWidth(candidate, text) <= room;
+        });
+    };
+    while (!fits(font) && font.pointSizeF() - 0.25 >= kSmallestPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    }
+    return font;
+}
+
+void FitLabel(QLabel* label, const QStringList& texts)
+{
+    label->setFont(FittedFont(label->font(), texts, label->contentsRect().width()));
+}
+
+void FitSelector(QComboBox* combo, const QStringList& texts)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.editable = combo->isEditable();
+    option.frame = combo->hasFrame();
+    const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                       QStyle::SC_ComboBoxEditField, combo);
+    combo->setFont(FittedFont(combo->font(), texts, field.width(), lineEditExtra));
+}
 
 QImage DrawAppIcon(int size)
 {

@@ -15,7 +15,9 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quenterra Badge"));
+    // No display name: Qt would append it to every title ("Quenterra  Ver 2.00 — ..."). The
+    // desktop entry names the program to the desktop instead.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quenterra.Badge"));
     QApplication::setWindowIcon(quenterra::AppIcon());
 
     quenterra::SystemClock clock;

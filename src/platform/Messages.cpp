@@ -11,6 +11,11 @@ void QtMessages::show(const QString& text, const QString& title)
     QWidget* parent = owner_ && owner_->isVisible() ? owner_.data() : nullptr;
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("Message"));
+    // A notice with one button: a title and a close box, neither minimising nor maximising, also
+    // when it stands on its own.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                       Qt::MSWindowsFixedSizeDialogHint);
     box.exec();
 }
 
