@@ -8,6 +8,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <cstdlib>
 #include <termios.h>
 #include <unistd.h>
@@ -49,7 +51,8 @@ QStringList Describe(const PortMap& map)
 }
 
 // COM3 stands for the slave of a pseudo-terminal pair and is set to 1200,n,8,1. The test keeps the
-// slave open too, to read its termios.
+// slave open too, to read its termios. Like another program, it can lock the slave; each hold
+// notes how to see that it is still as it was.
 struct Rig {
     int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     QString slavePath = ::grantpt(master) == 0 && ::unlockpt(master) == 0
@@ -64,11 +67,44 @@ struct Rig {
         comm.setCommPort(3);
         comm.setSettings(QStringLiteral("1200,n,8,1"));
     }
+    std::vector<std::function<bool()>> othersHolds;
+    int otherHolder = -1;
+
     ~Rig()
     {
         comm.setPortOpen(false);
+        QFile::remove(lockFile());
+        ::close(otherHolder);
         ::close(master);
         ::close(slave);
+    }
+    // Where minicom and Qt's serial port put the lock file of /dev/pts/N.
+    QString lockFile() const { return "/var/lock/LCK.." + slavePath.mid(5).replace('/', '_'); }
+    void writeLockFile(const QByteArray& content) const
+    {
+        QFile file(lockFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    void lockAsAnotherProgram(const QByteArray& content)
+    {
+        writeLockFile(content);
+        othersHolds.push_back([this, content] {
+            QFile file(lockFile());
+            return file.open(QIODevice::ReadOnly) && file.readAll() == content;
+        });
+    }
+    bool slaveExclusive() const
+    {
+        int exclusive = 0;
+        return ::ioctl(slave, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+    }
+    // Whether a new descriptor of the slave can take an flock on it.
+    bool slaveLockable() const
+    {
+        const int fd = ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY);
+        const bool lockable = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        ::close(fd);
+        return lockable;
     }
     static PortMap MapOf(const QString& path)
     {
@@ -121,35 +157,40 @@ private slots:
         QTest::addColumn<QStringList>("console");
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("UARTs by number, then others by name")
-            << QStringList{"/dev/ttyUSB1", "/dev/ttyS10",   "/dev/ttyACM0",
-                           "/dev/ttyS2",   "/dev/ttyUSB10", "/dev/ttyUSB2"}
+        QTest::newRow("a UART and an adapter: the adapter is COM3")
+            << QStringList{"/dev/ttyUSB0", "/dev/ttyS0"} << Pins{} << QStringList{}
+            << QStringList{"1=/dev/ttyS0", "3=/dev/ttyUSB0"};
+        QTest::newRow("UARTs by their numbers, others by name from COM3")
+            << QStringList{"/dev/ttyUSB1", "/dev/ttyS10", "/dev/ttyACM0",  "/dev/ttyS2",
+                           "/dev/ttyS31",  "/dev/ttyS32", "/dev/ttyUSB10", "/dev/ttyUSB2"}
             << Pins{} << QStringList{}
-            << QStringList{"1=/dev/ttyS2",   "2=/dev/ttyS10",  "3=/dev/ttyACM0",
-                           "4=/dev/ttyUSB1", "5=/dev/ttyUSB2", "6=/dev/ttyUSB10"};
+            << QStringList{"3=/dev/ttyS2",   "4=/dev/ttyACM0", "5=/dev/ttyUSB1",
+                           "6=/dev/ttyUSB2", "7=/dev/ttyUSB10", "11=/dev/ttyS10",
+                           "32=/dev/ttyS31", "-/dev/ttyS32"};
         QTest::newRow("console unnumbered")
             << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0"} << Pins{}
             << QStringList{"tty0", "ttyS0"}
-            << QStringList{"1=/dev/ttyS1", "2=/dev/ttyUSB0", "-/dev/ttyS0"};
+            << QStringList{"2=/dev/ttyS1", "3=/dev/ttyUSB0", "-/dev/ttyS0"};
         QTest::newRow("pins keep their numbers, listed or not")
-            << QStringList{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyUSB1"}
+            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyUSB1"}
             << Pins{{1, "/dev/pts/5"}, {3, "/dev/ttyUSB1"}, {0, "/dev/x"}, {33, "/dev/y"}}
             << QStringList{}
-            << QStringList{"1=/dev/pts/5", "2=/dev/ttyS0", "3=/dev/ttyUSB1", "4=/dev/ttyUSB0"};
+            << QStringList{"1=/dev/pts/5", "2=/dev/ttyS1", "3=/dev/ttyUSB1", "4=/dev/ttyUSB0",
+                           "-/dev/ttyS0"};
         QTest::newRow("macOS callout twins")
             << QStringList{"/dev/tty.usbserial", "/dev/cu.usbserial", "/dev/cu.Bluetooth",
                            "/dev/tty.Bluetooth", "/dev/tty.lonely"}
             << Pins{} << QStringList{}
-            << QStringList{"1=/dev/cu.Bluetooth", "2=/dev/cu.usbserial", "3=/dev/tty.lonely"};
+            << QStringList{"3=/dev/cu.Bluetooth", "4=/dev/cu.usbserial", "5=/dev/tty.lonely"};
 
         QStringList many;
         QStringList expected;
         for (int i = 0; i < 34; ++i) {
             many << QStringLiteral("/dev/ttyUSB%1").arg(i);
-            const int number = i < 4 ? i + 1 : i + 2;  // COM5 is pinned
+            const int number = i < 2 ? i + 3 : i + 4;  // from COM3; COM5 is pinned
             expected << (number <= 32 ? QStringLiteral("%1=").arg(number) : "-") + many.last();
         }
-        expected.insert(4, "5=/dev/pinned");
+        expected.insert(2, "5=/dev/pinned");
         QTest::newRow("no number left")
             << many << Pins{{5, "/dev/pinned"}} << QStringList{} << expected;
     }
@@ -174,7 +215,7 @@ private slots:
         QVERIFY(QFile::link(adapter, byId));
 
         const PortMap map = AssignPortNumbers(Listed({adapter, other}), {{7, byId}}, {});
-        QCOMPARE(Describe(map), (QStringList{"1=" + other, "7=" + byId}));
+        QCOMPARE(Describe(map), (QStringList{"3=" + other, "7=" + byId}));
         QCOMPARE(map.device(7)->description, "about " + adapter);
     }
 
@@ -280,8 +321,10 @@ private slots:
         QTest::addColumn<Action>("action");
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("open");
-        const auto row = [](const char* name, Kind kind, bool open, const Action& action) {
-            QTest::newRow(name) << action << int(kind) << open;
+        QTest::addColumn<QString>("mentions");
+        const auto row = [](const char* name, Kind kind, bool open, const Action& action,
+                            const QString& mentions = {}) {
+            QTest::newRow(name) << action << int(kind) << open << mentions;
         };
         row("unmapped number", Kind::NoSuchPort, false, [](Rig& r) {
             r.comm.setPortMap(PortMap());
@@ -301,6 +344,30 @@ private slots:
             other.setPortOpen(true);
             r.comm.setPortOpen(true);
         });
+        // Other programs' holds: the device is in use, and their locks stay as they were.
+        row("lock file of a live process, %10d", Kind::Busy, false, [](Rig& r) {
+            r.lockAsAnotherProgram("         1\n");
+            r.comm.setPortOpen(true);
+        }, "process 1");
+        row("lock file in Qt's lines naming another program", Kind::Busy, false, [](Rig& r) {
+            r.lockAsAnotherProgram("1\n/usr/bin/other\nhost\n");
+            r.comm.setPortOpen(true);
+        }, "process 1");
+        row("lock file naming no process", Kind::Busy, false, [](Rig& r) {
+            r.lockAsAnotherProgram("");
+            r.comm.setPortOpen(true);
+        }, "names no process");
+        row("flock on the device", Kind::Busy, false, [](Rig& r) {
+            r.otherHolder = ::open(QFile::encodeName(r.slavePath).constData(), O_RDWR | O_NOCTTY);
+            QVERIFY(::flock(r.otherHolder, LOCK_EX | LOCK_NB) == 0);
+            r.othersHolds.push_back([&r] { return !r.slaveLockable(); });
+            r.comm.setPortOpen(true);
+        }, QStringLiteral("(process %1)").arg(::getpid()));
+        row("exclusive flag of another program", Kind::Busy, false, [](Rig& r) {
+            QVERIFY(::ioctl(r.slave, TIOCEXCL) == 0);
+            r.othersHolds.push_back([&r] { return r.slaveExclusive(); });
+            r.comm.setPortOpen(true);
+        }, "exclusive use");
         row("port 0", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(0); });
         row("port 33", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(33); });
         row("bad settings", Kind::InvalidValue, false,
@@ -323,6 +390,7 @@ private slots:
         QFETCH(Action, action);
         QFETCH(int, kind);
         QFETCH(bool, open);
+        QFETCH(QString, mentions);
         Rig rig;
         try {
             action(rig);
@@ -330,10 +398,34 @@ private slots:
         } catch (const CommError& error) {
             QCOMPARE(int(error.kind()), kind);
             QVERIFY(!error.message().isEmpty());
+            QVERIFY2(error.message().contains(mentions), qPrintable(error.message()));
         }
         QCOMPARE(rig.comm.portOpen(), open);
+        for (const auto& stillAsItWas : rig.othersHolds) {
+            QVERIFY(stillAsItWas());
+        }
         QCOMPARE(rig.comm.settings(), QStringLiteral("1200,n,8,1"));
         QCOMPARE(rig.comm.commPort(), 3);
+    }
+
+    // A lock file whose process has gone is removed; while open the port holds the device by lock
+    // file, flock and exclusive flag, and lets all three go when it closes.
+    void holdsTheDeviceWhileOpen()
+    {
+        Rig rig;
+        rig.writeLockFile("  99999999\n");  // above any pid the system gives
+        rig.comm.setPortOpen(true);
+
+        QFile lock(rig.lockFile());
+        QVERIFY(lock.open(QIODevice::ReadOnly));
+        QCOMPARE(lock.readLine().trimmed().toLongLong(), qint64(::getpid()));
+        QVERIFY(rig.slaveExclusive());
+        QVERIFY(!rig.slaveLockable());
+
+        rig.comm.setPortOpen(false);
+        QVERIFY(!QFile::exists(rig.lockFile()));
+        QVERIFY(!rig.slaveExclusive());
+        QVERIFY(rig.slaveLockable());
     }
 
     void survivesTheOtherEndGoing()

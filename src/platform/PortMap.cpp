@@ -12,6 +12,9 @@ namespace quenterra {
 
 namespace {
 
+// Adapters start above the two ports a PC has built in.
+constexpr int kFirstAdapterNumber = 3;
+
 bool IsPortNumber(int number)
 {
     return number >= kFirstPortNumber && number <= kLastPortNumber;
@@ -117,12 +120,6 @@ struct Candidate {
 
 bool NumberedBefore(const Candidate& a, const Candidate& b)
 {
-    if ((a.uart >= 0) != (b.uart >= 0)) {
-        return a.uart >= 0;
-    }
-    if (a.uart != b.uart) {
-        return a.uart < b.uart;
-    }
     if (a.name != b.name) {
         return NaturallyBefore(a.name, b.name);
     }
@@ -210,10 +207,30 @@ PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<i
         }
         candidates.append({device, name, NumberAfter(name, u"ttyS")});
     }
-    std::stable_sort(candidates.begin(), candidates.end(), NumberedBefore);
-
-    int number = kFirstPortNumber;
+    // Built-in UARTs keep the numbers of their names, so that the others fill in around them.
+    QList<Candidate> adapters;
     for (const Candidate& candidate : candidates) {
+        if (candidate.uart < 0) {
+            adapters.append(candidate);
+            continue;
+        }
+        const int uartNumber = candidate.uart + 1;
+        if (uartNumber > kLastPortNumber) {
+            map.addUnnumbered(
+                {candidate.device, QStringLiteral("its number is above %1").arg(kLastPortNumber)});
+        } else if (map.device(uartNumber)) {
+            const QString reason = pins.contains(uartNumber)
+                                       ? QStringLiteral("COM%1 is pinned to another device")
+                                       : QStringLiteral("COM%1 stands for another device");
+            map.addUnnumbered({candidate.device, reason.arg(uartNumber)});
+        } else {
+            map.setDevice(uartNumber, candidate.device);
+        }
+    }
+    std::stable_sort(adapters.begin(), adapters.end(), NumberedBefore);
+
+    int number = kFirstAdapterNumber;
+    for (const Candidate& candidate : adapters) {
         while (number <= kLastPortNumber && map.device(number)) {
             ++number;
         }

@@ -58,9 +58,12 @@ private:
 // - a pin (number -> device path chosen by the user) makes that number stand for that path,
 //   listed or not; a listed device that a pin names (symbolic links resolved) is not numbered
 //   again, and lends its description to the pin;
-// - the rest get the free numbers from COM1 upward: built-in UARTs (ttyS*) first in number order,
-//   so on-board ports keep the low numbers, then all others in name order (digit runs compared as
-//   numbers, so ttyUSB2 comes before ttyUSB10);
+// - a built-in UART ttySn is COM(n+1): ttyS0 is COM1, ttyS1 is COM2, as on the PCs where COM1 and
+//   COM2 are the on-board ports. One whose number a pin gives to another device, or above COM32,
+//   gets no number;
+// - all other devices (USB and ACM adapters, ...) get the free numbers from COM3 upward in name
+//   order (digit runs compared as numbers, so ttyUSB2 comes before ttyUSB10): the default choice,
+//   the highest port above COM2, is then an adapter;
 // - a device whose name is one of consoleNames gets no number: opening it would disturb the
 //   console. Neither do devices for which no number is left;
 // - of macOS's pair tty.X / cu.X for one device only cu.X is kept.

@@ -294,6 +294,10 @@ void QtSerialComm::open()
     location = file.canonicalFilePath();
 #endif
 
+    // Before Qt's serial port, which takes any lock file it cannot read as its own for stale, and
+    // whose open passes another program's exclusive flag when run by the superuser.
+    DeviceClaim claim = DeviceClaim::Take(location, what);
+
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(location);
     ApplyLineSettings(*port, lineSettings_);
@@ -303,11 +307,15 @@ void QtSerialComm::open()
         throw OpenFailure(*port, what, location);
     }
     port->clearError();  // Qt notes failures it went past, such as a refused exclusive mode
+    claim_ = std::move(claim);
     port_ = std::move(port);
     openPath_ = device->path;
 
+    if (!dtrEnable_) {
+        return;  // clearing it now would pulse the line the open has just raised
+    }
     try {
-        applyDtr(dtrEnable_);
+        applyDtr(true);
     } catch (const CommError&) {
         close();
         throw;
@@ -324,6 +332,7 @@ void QtSerialComm::close()
     port_->clear(QSerialPort::Output);
     port_->close();
     port_.reset();
+    claim_.release();
     openPath_.clear();
 }
 

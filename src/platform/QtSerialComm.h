@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/PortMap.h"
+#include "platform/QtSerialCommLocks.h"
 #include "platform/SerialComm.h"
 
 namespace quenterra {
@@ -31,7 +32,8 @@ QString DeviceAccessAdvice(const QString& devicePath);
 
 // The serial-port component over QSerialPort. Port numbers stand for the devices of a PortMap.
 // The port opens write-only without flow control; queued bytes move to the device while the event
-// loop runs.
+// loop runs. A device another program holds is refused as Busy and left as it is; while the port
+// is open this program holds it the same ways (a lock file, an flock, the exclusive flag).
 class QtSerialComm final : public SerialComm {
 public:
     explicit QtSerialComm(PortMap portMap = {});
@@ -55,6 +57,8 @@ public:
     // first), so it never waits for a slow line to drain.
     void setPortOpen(bool open) override;
 
+    // The open asserts DTR when this is true and otherwise leaves the line as the system sets it on
+    // opening, so that an open never pulses it; setting false while open clears DTR.
     bool dtrEnable() const override { return dtrEnable_; }
     void setDTREnable(bool enable) override;
 
@@ -77,6 +81,7 @@ private:
     LineSettings lineSettings_;
     QString settingsText_ = QStringLiteral("9600,n,8,1");
     bool dtrEnable_ = false;
+    DeviceClaim claim_;                  // held while open
     std::unique_ptr<QSerialPort> port_;  // set while open
     QString openPath_;                   // the device the open port stands for
 };
