@@ -1,5 +1,7 @@
 #include "app/ControlLists.h"
 
+#include "badge/PortNumbers.h"
+
 namespace quenterra {
 
 QStringList NumberItems(int first, int last)
@@ -16,6 +18,15 @@ QStringList PlainItems(const QString& prefix, int first, int last)
     QStringList items;
     for (int n = first; n <= last; ++n) {
         items << prefix + QString::number(n);
+    }
+    return items;
+}
+
+QStringList PortItems(int last)
+{
+    QStringList items;
+    for (int n = kFirstPortNumber; n <= last; ++n) {
+        items << PortName(n);
     }
     return items;
 }

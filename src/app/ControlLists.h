@@ -21,5 +21,7 @@ QStringList BrightItems();              // "1" ... "4"
 QStringList NumberItems(int first, int last);
 // The items prefix + first ... prefix + last, with no blanks: "COM1", "COM2", ... or "1", "2", ...
 QStringList PlainItems(const QString& prefix, int first, int last);
+// The port names from COM1 up to the given number: "COM1", "COM2", ...
+QStringList PortItems(int last);
 
 }  // namespace quenterra
