@@ -19,6 +19,7 @@
 
 #include "badge/PortNumbers.h"
 #include "platform/QtSerialComm.h"
+#include "platform/SerialDeviceList.h"
 #include "pty/PseudoTerminal.h"
 #include "support/TestMain.h"
 
@@ -227,6 +228,18 @@ private slots:
         QCOMPARE(*map.device(3), (SerialDevice{"COM3", "USB Serial"}));
         QCOMPARE(*map.device(4), (SerialDevice{"\\\\.\\COM12", ""}));
         QCOMPARE(Describe(map).mid(32), (QStringList{"-COM4", "-COM40"}));
+    }
+
+    // The listing started ahead is taken once; every later list() lists anew.
+    void listsDevicesAgain()
+    {
+        int listings = 0;
+        SerialDeviceList devices([&listings] {
+            return QList<SerialDevice>{{QStringLiteral("/dev/ttyUSB%1").arg(listings++), {}}};
+        });
+        devices.startListing();
+        QCOMPARE(devices.list().front().path, QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(devices.portMap({}).device(3)->path, QStringLiteral("/dev/ttyUSB1"));
     }
 
     void parsesLineSettings_data()
