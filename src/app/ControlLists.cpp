@@ -31,11 +31,29 @@ QStringList PortItems(int last)
     return items;
 }
 
-QStringList YearItems() { return PlainItems({}, kFirstYear, kLastYear); }
-QStringList MonthItems() { return NumberItems(1, 12); }
-QStringList DayItems() { return NumberItems(1, 31); }
-QStringList HourItems() { return NumberItems(0, 23); }
-QStringList MinuteItems() { return NumberItems(0, 59); }
-QStringList BrightItems() { return PlainItems({}, 1, 4); }
+QStringList YearItems()
+{
+    return PlainItems({}, kFirstYear, kLastYear);
+}
+QStringList MonthItems()
+{
+    return NumberItems(1, 12);
+}
+QStringList DayItems()
+{
+    return NumberItems(1, 31);
+}
+QStringList HourItems()
+{
+    return NumberItems(0, 23);
+}
+QStringList MinuteItems()
+{
+    return NumberItems(0, 59);
+}
+QStringList BrightItems()
+{
+    return PlainItems({}, 1, 4);
+}
 
 }  // namespace quenterra

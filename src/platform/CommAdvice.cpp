@@ -22,9 +22,10 @@ QString AskForAccessAdvice()
 
 QString NoLineSettingsText(const QString& settings)
 {
-    return QStringLiteral("\"%1\" are no line settings. They read baud,parity,data bits,stop bits, "
-                          "such as 1200,n,8,1: parity n, e, o, m or s; 5 to 8 data bits; 1, 1.5 "
-                          "or 2 stop bits.")
+    return QStringLiteral(
+               "\"%1\" are no line settings. They read baud,parity,data bits,stop bits, "
+               "such as 1200,n,8,1: parity n, e, o, m or s; 5 to 8 data bits; 1, 1.5 "
+               "or 2 stop bits.")
         .arg(settings);
 }
 

@@ -162,10 +162,12 @@ CommError OpenError(int error, const QString& what, const QString& location)
             return {Kind::NoSuchPort, QStringLiteral("%1 is not there: %2.").arg(what, reason)};
         case EACCES:
         case EPERM:
-            return {Kind::PermissionDenied,
-                    QStringLiteral("You may not open %1. %2").arg(what, DeviceAccessAdvice(location))};
+            return {
+                Kind::PermissionDenied,
+                QStringLiteral("You may not open %1. %2").arg(what, DeviceAccessAdvice(location))};
         case EBUSY:
-            return {Kind::Busy, BusyText(what, QStringLiteral("in exclusive use by another program"))};
+            return {Kind::Busy,
+                    BusyText(what, QStringLiteral("in exclusive use by another program"))};
         default:
             return {Kind::Device, QStringLiteral("%1 cannot be opened: %2.").arg(what, reason)};
     }
@@ -230,8 +232,9 @@ DeviceClaim DeviceClaim::Take(const QString& location, const QString& what,
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         if (error != EWOULDBLOCK) {
-            throw CommError(Kind::Device, QStringLiteral("%1 cannot be locked: %2.")
-                                              .arg(what, qt_error_string(error)));
+            throw CommError(
+                Kind::Device,
+                QStringLiteral("%1 cannot be locked: %2.").arg(what, qt_error_string(error)));
         }
         struct stat status {};
         const qint64 holder = ::fstat(fd, &status) == 0 ? FlockHolder(status) : 0;

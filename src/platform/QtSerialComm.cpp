@@ -45,7 +45,8 @@ bool ApplyLineSettings(QSerialPort& port, const LineSettings& settings,
     if (!current || current->parity != settings.parity) {
         ok = ok && port.setParity(ParityFor(settings.parity));
     }
-    if (!current || serial_system::StopBitsFor(current->stopBits) != serial_system::StopBitsFor(settings.stopBits)) {
+    if (!current || serial_system::StopBitsFor(current->stopBits) !=
+                        serial_system::StopBitsFor(settings.stopBits)) {
         ok = ok && port.setStopBits(serial_system::StopBitsFor(settings.stopBits));
     }
     return ok;
@@ -228,10 +229,11 @@ void QtSerialComm::applyDtr(bool enable)
     if (!failure) {
         return;
     }
-    throw CommError(Kind::Device,
-                    QStringLiteral("%1 cannot %2 DTR: %3.")
-                        .arg(portLabel(), enable ? QStringLiteral("assert") : QStringLiteral("clear"),
-                             *failure));
+    throw CommError(
+        Kind::Device,
+        QStringLiteral("%1 cannot %2 DTR: %3.")
+            .arg(portLabel(), enable ? QStringLiteral("assert") : QStringLiteral("clear"),
+                 *failure));
 }
 
 void QtSerialComm::setDTREnable(bool enable)

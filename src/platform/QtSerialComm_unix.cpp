@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
 #include <grp.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include <vector>
 

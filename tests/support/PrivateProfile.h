@@ -13,8 +13,8 @@ namespace quenterra::test {
 
 // The integer value of key in section of the settings file at path (see ParseProfileInt());
 // defaultValue when the file, the section or the key is missing, or the value is empty.
-inline qint32 GetPrivateProfileIntA(QByteArrayView section, QByteArrayView key,
-                                    qint32 defaultValue, const QString& path)
+inline qint32 GetPrivateProfileIntA(QByteArrayView section, QByteArrayView key, qint32 defaultValue,
+                                    const QString& path)
 {
     const std::optional<QByteArray> bytes = ProfileFile(path).read();
     if (!bytes) {

@@ -3,8 +3,8 @@
 #include <QFile>
 
 #include <fcntl.h>
-#include <cstdlib>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <cerrno>
 #include <cstring>
