@@ -31,8 +31,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/IniDocument.h"
-#include "platform/PrivateProfile.h"
+#include "settings/IniDocument.h"
 #include "settings/Settings.h"
 
 namespace quenterra {

@@ -63,7 +63,12 @@
 #include "badge/SyncFrame.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
+#include "platform/ProfileFile.h"
+#include "platform/QtEventPump.h"
 #include "platform/QtSerialComm.h"
+#include "platform/SystemClock.h"
+#include "platform/SystemTickCounter.h"
+#include "pty/PseudoTerminal.h"
 
 namespace quenterra::bench {
 namespace {
@@ -84,10 +89,6 @@ class FarEnd {
 public:
     FarEnd()
     {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
-            slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
-        }
         if (isValid()) {
             thread_ = std::thread([this] { drain(); });
         }
@@ -98,15 +99,12 @@ public:
         if (thread_.joinable()) {
             thread_.join();
         }
-        if (master_ >= 0) {
-            ::close(master_);
-        }
     }
     FarEnd(const FarEnd&) = delete;
     FarEnd& operator=(const FarEnd&) = delete;
 
-    bool isValid() const { return master_ >= 0 && !slavePath_.isEmpty(); }
-    const QString& slavePath() const { return slavePath_; }
+    bool isValid() const { return pty_.isValid(); }
+    const QString& slavePath() const { return pty_.slavePath(); }
     long long received() const { return received_; }
 
     // The bytes of the latest sync, and when its first byte arrived (system clock, ms since the
@@ -158,8 +156,8 @@ private:
         }
     }
 
-    int master_ = -1;
-    QString slavePath_;
+    PseudoTerminal pty_;
+    int master_ = pty_.master();
     mutable std::mutex mutex_;
     QByteArray latest_;
     double latestAtMs_ = 0;
@@ -304,9 +302,10 @@ int run(int argc, char** argv)
     SystemTickCounter ticks;
     QtEventPump pump;
     NotingComm comm;
+    DiskSettingsFiles files;
     PortMap ports;
     ports.setDevice(3, {farEnd.slavePath(), QStringLiteral("pseudo-terminal")});
-    Form1 form({clock, messages, ticks, pump, comm, SettingsLocation{ini, ini},
+    Form1 form({clock, messages, ticks, pump, comm, SettingsLocation{ini, ini}, files,
                 [&comm, &ports](const QMap<int, QString>&) {
                     comm.real.setPortMap(ports);
                     return comm.real.portMap();

@@ -29,7 +29,7 @@
 #include "app/ControlLists.h"
 #include "app/Look.h"
 #include "countdown/CountdownDisplay.h"
-#include "platform/Clock.h"
+#include "platform/SystemClock.h"
 #include "platform/Messages.h"
 #include "platform/QtControls.h"
 #include "common/CountingMessages.h"

@@ -1,5 +1,7 @@
 #include "app/ControlLists.h"
 
+#include "badge/PortNumbers.h"
+
 namespace quenterra {
 
 QStringList NumberItems(int first, int last)
@@ -20,11 +22,38 @@ QStringList PlainItems(const QString& prefix, int first, int last)
     return items;
 }
 
-QStringList YearItems() { return PlainItems({}, kFirstYear, kLastYear); }
-QStringList MonthItems() { return NumberItems(1, 12); }
-QStringList DayItems() { return NumberItems(1, 31); }
-QStringList HourItems() { return NumberItems(0, 23); }
-QStringList MinuteItems() { return NumberItems(0, 59); }
-QStringList BrightItems() { return PlainItems({}, 1, 4); }
+QStringList PortItems(int last)
+{
+    QStringList items;
+    for (int n = kFirstPortNumber; n <= last; ++n) {
+        items << PortName(n);
+    }
+    return items;
+}
+
+QStringList YearItems()
+{
+    return PlainItems({}, kFirstYear, kLastYear);
+}
+QStringList MonthItems()
+{
+    return NumberItems(1, 12);
+}
+QStringList DayItems()
+{
+    return NumberItems(1, 31);
+}
+QStringList HourItems()
+{
+    return NumberItems(0, 23);
+}
+QStringList MinuteItems()
+{
+    return NumberItems(0, 59);
+}
+QStringList BrightItems()
+{
+    return PlainItems({}, 1, 4);
+}
 
 }  // namespace quenterra

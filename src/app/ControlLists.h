@@ -10,16 +10,18 @@ inline constexpr int kFirstYear = 2012;
 inline constexpr int kLastYear = 2099;
 
 // The lists of the hidden selectors.
-QStringList YearItems();                // "2012" ... "2099"
-QStringList MonthItems();               // " 1" ... "12"
-QStringList DayItems();                 // " 1" ... "31"
-QStringList HourItems();                // " 0" ... "23"
-QStringList MinuteItems();              // " 0" ... "59", also for the seconds
-QStringList BrightItems();              // "1" ... "4"
+QStringList YearItems();    // "2012" ... "2099"
+QStringList MonthItems();   // " 1" ... "12"
+QStringList DayItems();     // " 1" ... "31"
+QStringList HourItems();    // " 0" ... "23"
+QStringList MinuteItems();  // " 0" ... "59", also for the seconds
+QStringList BrightItems();  // "1" ... "4"
 
 // The items of a number list: " 0" ... " 9", "10", ...; numbers below 10 carry one leading blank.
 QStringList NumberItems(int first, int last);
-// The items prefix + first ... prefix + last, with no blanks: "COM1", "COM2", ... or "1", "2", ...
+// The items prefix + first ... prefix + last, with no blanks: "1", "2", ... for an empty prefix.
 QStringList PlainItems(const QString& prefix, int first, int last);
+// The port names from COM1 up to the given number: "COM1", "COM2", ...
+QStringList PortItems(int last);
 
 }  // namespace quenterra

@@ -57,7 +57,7 @@ QStringList widestClockTexts()
 }  // namespace
 
 Form1::Form1(FormServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), settings_(services_.settings)
+    : QWidget(parent), services_(std::move(services)), settings_(services_.settings, services_.settingsFiles)
 {
     createControls();
 
@@ -154,11 +154,11 @@ void Form1::createControls()
 
     // Made after Label4, so that where the two overlap the drop-down lies above the label.
     comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360),
-                        PlainItems(QStringLiteral("COM"), 1, 8), QStringLiteral("COM1"), true);
+                        PortItems(8), PortName(kFirstPortNumber), true);
     label4_->setBuddy(comSele_);
     describe(comSele_, QStringLiteral("Port"),
              QStringLiteral("The serial port the badge is on, COM1 to COM32"));
-    FitSelector(comSele_, PlainItems(QStringLiteral("COM"), kFirstPortNumber, kLastPortNumber));
+    FitSelector(comSele_, PortItems(kLastPortNumber));
 
     // A frame without caption: an etched box, drawn without any image (the style's group box draws
     // its frame from a pixmap, which loads the image plugins at the first paint).

@@ -10,7 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Messages.h"
-#include "platform/PortMap.h"
+#include "badge/PortNumbers.h"
 #include "platform/QtControls.h"
 #include "platform/SerialComm.h"
 #include "platform/TickCounter.h"
@@ -33,6 +33,7 @@ struct FormServices {
     EventPump& pump;
     SerialComm& comm;  // MSComm1
     SettingsLocation settings;
+    SettingsFiles& settingsFiles;  // where the settings file is read and written
     // Maps the port numbers to the machine's devices, given the user's pins; called once, before the
     // port probe. Without it the numbers keep whatever the component already has.
     std::function<PortMap(const QMap<int, QString>& pins)> mapPorts = {};

@@ -1,17 +1,23 @@
 #include <QApplication>
 #include <QStandardPaths>
 
-#include <future>
-
 #include "app/Form1.h"
 #include "app/Look.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "platform/QtEventPump.h"
+#include "platform/QtMessages.h"
 #include "platform/QtSerialComm.h"
+#include "platform/SerialDeviceList.h"
+#include "platform/SystemClock.h"
+#include "platform/SystemTickCounter.h"
 
 int main(int argc, char** argv)
 {
     // Listing the serial devices takes a while and needs no window: it runs meanwhile, and the port
     // probe of the window load takes its result.
-    auto serialDevices = std::async(std::launch::async, quenterra::SystemSerialDevices);
+    quenterra::SerialDeviceList serialDevices;
+    serialDevices.startListing();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
@@ -25,14 +31,14 @@ int main(int argc, char** argv)
     quenterra::SystemTickCounter ticks;
     quenterra::QtEventPump pump;
     quenterra::QtSerialComm msComm1;
+    quenterra::DiskSettingsFiles files;
     const quenterra::SettingsLocation settings = quenterra::LocateSettings(
         quenterra::ProgramFolder(),
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 
-    quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings,
+    quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
-                               msComm1.setPortMap(
-                                   quenterra::SystemPortMap(serialDevices.get(), pins));
+                               msComm1.setPortMap(serialDevices.portMap(pins));
                                return msComm1.portMap();
                            }});
     messages.setOwner(&form);

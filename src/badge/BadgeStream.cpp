@@ -39,7 +39,7 @@ QString BadgeEvent::describe() const
     }
     return QStringLiteral("synced %1 brightness %2 (code 0x%3)")
         .arg(BadgeCountdownText(synced->fields))
-        .arg(synced->brightnessLevel())
+        .arg(BrightnessLevel(synced->brightnessCode).value_or(0))
         .arg(synced->brightnessCode, 2, 16, QChar(u'0'));
 }
 

@@ -2,7 +2,7 @@
 
 #include "badge/PortSelection.h"
 #include "badge/SyncFrame.h"
-#include "platform/QtSerialComm.h"
+#include "platform/LineSettings.h"
 
 #include <cmath>
 
@@ -44,11 +44,11 @@ qint32 SyncLineMs(const QString& lineSettings)
     if (!line) {
         return 0;
     }
-    const double stopBits = line->stopBits == QSerialPort::OneAndHalfStop ? 1.5
-                            : line->stopBits == QSerialPort::TwoStop      ? 2.0
+    const double stopBits = line->stopBits == LineSettings::OneAndHalfStop ? 1.5
+                            : line->stopBits == LineSettings::TwoStop      ? 2.0
                                                                           : 1.0;
     const double bitsPerByte = 1 + static_cast<int>(line->dataBits) +
-                               (line->parity == QSerialPort::NoParity ? 0 : 1) + stopBits;
+                               (line->parity == LineSettings::NoParity ? 0 : 1) + stopBits;
     const auto bytes = static_cast<double>(kWakeString.size() + std::tuple_size_v<SyncFrame>);
     return static_cast<qint32>(std::ceil(bytes * bitsPerByte * 1000 / line->baudRate));
 }

@@ -2,14 +2,12 @@
 
 namespace quenterra {
 
-QString PortName(int number) { return QStringLiteral("COM") + QString::number(number); }
-
 std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele)
 {
     std::vector<ProbeOutcome> outcomes;
     comSele.clear();
     int highestFound = 0;
-    for (int n = 1; n <= kHighestPortNumber; ++n) {
+    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
         ProbeOutcome outcome{n, false, {}};
         try {
             comm.setCommPort(n);
@@ -42,7 +40,7 @@ bool ReadComSet(const Selector& comSele, SerialComm& comm, Messages& messages)
 {
     const QString text = comSele.text();
     int number = 0;
-    for (int n = 1; n <= kHighestPortNumber && number == 0; ++n) {
+    for (int n = kFirstPortNumber; n <= kLastPortNumber && number == 0; ++n) {
         if (text == PortName(n)) {
             number = n;
         }

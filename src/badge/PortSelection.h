@@ -4,17 +4,14 @@
 
 #include <vector>
 
+#include "badge/PortNumbers.h"
 #include "platform/Controls.h"
 #include "platform/Messages.h"
 #include "platform/SerialComm.h"
 
 namespace quenterra {
 
-inline constexpr int kHighestPortNumber = 32;
 inline const QString kLineSettings = QStringLiteral("1200,n,8,1");
-
-// "COM" followed by the number: "COM1" ... "COM32".
-QString PortName(int number);
 
 // What the probe learnt of one port number.
 struct ProbeOutcome {

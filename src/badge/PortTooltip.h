@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "badge/PortSelection.h"
-#include "platform/PortMap.h"
+#include "badge/PortNumbers.h"
 
 namespace quenterra {
 

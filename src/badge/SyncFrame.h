@@ -63,7 +63,6 @@ struct DecodedFrame {
     {
         return ((fields.Days * 24 + fields.Hours) * 60 + fields.Minutes) * 60 + fields.Seconds;
     }
-    int brightnessLevel() const { return 4 - brightnessCode; }
     friend bool operator==(const DecodedFrame&, const DecodedFrame&) = default;
 };
 

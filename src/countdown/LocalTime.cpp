@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "countdown/Countdown.h"
+
 namespace quenterra {
 namespace {
-
-constexpr qint64 kSecondsPerDay = 86400;
 
 // The local time zone's offset from UTC, in seconds, at an instant.
 int offsetAt(qint64 instant)

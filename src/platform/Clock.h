@@ -17,11 +17,4 @@ public:
     virtual qint64 msecsSinceEpoch() const = 0;
 };
 
-class SystemClock final : public Clock {
-public:
-    QDateTime now() const override;
-    qint64 secsSinceEpoch() const override;
-    qint64 msecsSinceEpoch() const override;
-};
-
 }  // namespace quenterra

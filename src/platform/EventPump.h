@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QTimer>
+#include <QtGlobal>
 
 namespace quenterra {
 
@@ -13,18 +13,6 @@ public:
     // The same, waiting for an event up to ms (at least a millisecond): a long wait built on it
     // wakes only for the window's own events and once at its end.
     virtual void pumpFor(qint32 ms) = 0;
-};
-
-// Processes pending events; when there are none, sleeps until one arrives or its timer runs out, so
-// that a wait built on it neither spins a core nor delays an event noticeably.
-class QtEventPump final : public EventPump {
-public:
-    QtEventPump();
-    void pump() override;
-    void pumpFor(qint32 ms) override;
-
-private:
-    QTimer wake_;
 };
 
 }  // namespace quenterra

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 
 namespace quenterra {
 
@@ -12,16 +10,6 @@ class Messages {
 public:
     virtual ~Messages() = default;
     virtual void show(const QString& text, const QString& title) = 0;
-};
-
-class QtMessages final : public Messages {
-public:
-    explicit QtMessages(QWidget* owner = nullptr) : owner_(owner) {}
-    void setOwner(QWidget* owner) { owner_ = owner; }
-    void show(const QString& text, const QString& title) override;
-
-private:
-    QPointer<QWidget> owner_;
 };
 
 }  // namespace quenterra

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/IniDocument.h"
+#include "platform/SettingsFiles.h"
+#include "settings/IniDocument.h"
 
 #include <QByteArray>
 #include <QString>
@@ -49,6 +50,13 @@ public:
 private:
     QString path_;
     std::function<bool()> beforeReplace_;
+};
+
+// The settings files as ProfileFile reads and saves them.
+class DiskSettingsFiles final : public SettingsFiles {
+public:
+    std::optional<QByteArray> read(const QString& path) const override;
+    bool update(const QString& path, const std::function<void(IniDocument&)>& edit) override;
 };
 
 }  // namespace quenterra

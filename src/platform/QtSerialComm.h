@@ -4,27 +4,13 @@
 #include <QString>
 
 #include <memory>
-#include <optional>
 
-#include "platform/PortMap.h"
-#include "platform/QtSerialCommLocks.h"
+#include "badge/PortNumbers.h"
+#include "platform/DeviceClaim.h"
+#include "platform/LineSettings.h"
 #include "platform/SerialComm.h"
 
 namespace quenterra {
-
-// Line settings: baud rate, parity, data bits and stop bits.
-struct LineSettings {
-    qint32 baudRate = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    friend bool operator==(const LineSettings&, const LineSettings&) = default;
-};
-
-// Reads "baud,parity,data,stop" such as "1200,n,8,1": baud a positive whole number, parity one of
-// n e o m s (either case), data bits 5 to 8, stop bits 1, 1.5 or 2. Blanks around the fields are
-// allowed. Anything else gives nothing.
-std::optional<LineSettings> ParseLineSettings(const QString& text);
 
 // What to tell a user who may not open the device at `devicePath`: on Unix-like systems, the
 // group that owns it and how to join that group.

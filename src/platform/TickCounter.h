@@ -11,10 +11,4 @@ public:
     virtual quint32 timeGetTime() = 0;
 };
 
-// Milliseconds of the system's monotonic clock (time since boot on Linux), cut to 32 bits.
-class SystemTickCounter final : public TickCounter {
-public:
-    quint32 timeGetTime() override;
-};
-
 }  // namespace quenterra

@@ -1,20 +1,14 @@
 #include "settings/Settings.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <limits>
 
-#ifdef Q_OS_LINUX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
-#include "platform/IniDocument.h"
-#include "platform/PrivateProfile.h"
-#include "platform/ProfileFile.h"
+#include "settings/IniDocument.h"
+#include "badge/PortNumbers.h"
+#include "platform/SettingsFiles.h"
 
 namespace quenterra {
 namespace {
@@ -24,7 +18,6 @@ std::array<Selector*, kSettingRows.size()> inRowOrder(const SettingsSelectors& s
     return {&s.year, &s.month, &s.day, &s.hour, &s.minute, &s.second, &s.bright};
 }
 
-constexpr int kHighestPinnedPort = 32;
 constexpr QByteArrayView kPortsSection = "Ports";
 
 }  // namespace
@@ -48,50 +41,18 @@ SettingsLocation LocateSettings(const QString& programFolder, const QString& use
     return {QFileInfo::exists(userCopy) ? userCopy : besideProgram, userCopy};
 }
 
-QString ProgramFolder(const QByteArray& executable)
+SettingsStore::SettingsStore(SettingsLocation location, SettingsFiles& files)
+    : location_(std::move(location)), files_(&files)
 {
-    const qsizetype slash = executable.lastIndexOf('/');
-    if (!executable.startsWith('/') || executable.contains('\0')) {
-        return {};
-    }
-    const QByteArray folder = slash == 0 ? QByteArray("/") : executable.left(slash);
-    QString name = QFile::decodeName(folder);
-    if (QFile::encodeName(name) == folder) {
-        return name;
-    }
-#ifdef Q_OS_LINUX
-    // No text names this folder: its open descriptor does, as long as the program runs.
-    const int fd = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        return QStringLiteral("/proc/self/fd/%1").arg(fd);
-    }
-#endif
-    return {};
 }
-
-QString ProgramFolder()
-{
-#ifdef Q_OS_LINUX
-    // The system's own bytes: Qt's answer is empty for a folder whose name is no valid text.
-    QByteArray executable(4096, Qt::Uninitialized);
-    const ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
-    if (length > 0 && length < executable.size()) {
-        executable.truncate(length);
-        return ProgramFolder(executable);
-    }
-#endif
-    return QCoreApplication::applicationDirPath();
-}
-
-SettingsStore::SettingsStore(SettingsLocation location) : location_(std::move(location)) {}
 
 void SettingsStore::Load(SettingsSelectors selectors)
 {
-    const IniDocument document(ProfileFile(location_.loadPath).read().value_or(QByteArray()));
+    const IniDocument document(files_->read(location_.loadPath).value_or(QByteArray()));
     const bool sameFile = location_.savePath == location_.loadPath;
     const IniDocument target =
         sameFile ? document
-                 : IniDocument(ProfileFile(location_.savePath).read().value_or(QByteArray()));
+                 : IniDocument(files_->read(location_.savePath).value_or(QByteArray()));
     const auto list = inRowOrder(selectors);
     for (size_t i = 0; i < kSettingRows.size(); ++i) {
         const SettingRow& row = kSettingRows[i];
@@ -107,9 +68,9 @@ void SettingsStore::Load(SettingsSelectors selectors)
     }
 
     portPins_.clear();
-    for (int n = 1; n <= kHighestPinnedPort; ++n) {
+    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
         const auto device =
-            document.value(kPortsSection, QByteArray("COM") + QByteArray::number(n));
+            document.value(kPortsSection, PortName(n).toLatin1());
         if (device && !device->isEmpty()) {
             portPins_.insert(n, QFile::decodeName(*device));
         }
@@ -126,9 +87,9 @@ bool SettingsStore::Save(SettingsSelectors selectors) const
     // The user's copy starts as a copy of the file it was loaded from, comments and pins included.
     std::optional<QByteArray> seed;
     if (location_.savePath != location_.loadPath && !file.exists()) {
-        seed = ProfileFile(location_.loadPath).read();
+        seed = files_->read(location_.loadPath);
     }
-    return ProfileFile(location_.savePath).update([&](IniDocument& document) {
+    return files_->update(location_.savePath, [&](IniDocument& document) {
         if (seed && document.bytes().isEmpty()) {
             document = IniDocument(*seed);
         }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/Controls.h"
+#include "platform/SettingsFiles.h"
 
 namespace quenterra {
 
@@ -56,20 +57,13 @@ inline const QString kSettingsFileName = QStringLiteral("Vorlenta.ini");
 // working folder.
 SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder);
 
-// The folder that holds the executable at the given path (the system's bytes, in any encoding), as
-// a path the program's file functions can use; empty when there is none. A folder whose name is no
-// valid text is opened once and reached through that open descriptor for the rest of the run.
-QString ProgramFolder(const QByteArray& executable);
-
-// The folder that holds the running program.
-QString ProgramFolder();
-
 // The settings file: the target moment and the brightness, read into the hidden selectors at start
 // and written back at exit. Also the user's pins of port numbers to devices (section "Ports"), which
 // are only ever read.
 class SettingsStore {
 public:
-    explicit SettingsStore(SettingsLocation location);
+    // Reads and writes the files through files, which must outlive the store.
+    SettingsStore(SettingsLocation location, SettingsFiles& files);
 
     // Reads the file once and sets the seven list positions. A stored value that fits no item of its
     // selector leaves that selector with no item chosen.
@@ -93,6 +87,7 @@ private:
     };
 
     SettingsLocation location_;
+    SettingsFiles* files_;
     std::array<Loaded, kSettingRows.size()> loaded_;
     QMap<int, QString> portPins_;
 };

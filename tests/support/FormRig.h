@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 
 #include "app/Form1.h"
-#include "platform/EventPump.h"
-#include "platform/TickCounter.h"
+#include "platform/ProfileFile.h"
+#include "platform/QtEventPump.h"
+#include "platform/SystemTickCounter.h"
 #include "support/FakeBadgeLink.h"
 #include "support/Fakes.h"
 
@@ -19,13 +20,14 @@ struct FormRig {
     SystemTickCounter ticks;
     QtEventPump pump;
     FakeSerialComm comm;
+    DiskSettingsFiles files;
     QTemporaryDir folder;
     Form1 form;
 
     explicit FormRig(QDateTime now = QDateTime(QDate(2015, 6, 1), QTime(12, 0)))
         : clock(now),
           form(FormServices{clock, messages, ticks, pump, comm,
-                            SettingsLocation{settingsPath(), settingsPath()}})
+                            SettingsLocation{settingsPath(), settingsPath()}, files})
     {
     }
 

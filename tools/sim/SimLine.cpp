@@ -1,9 +1,10 @@
 #include "SimLine.h"
 
+#include "pty/PseudoTerminal.h"
+
 #include <QFile>
 
 #include <fcntl.h>
-#include <cstdlib>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,20 +23,15 @@ QString systemError(const QString& what)
 std::unique_ptr<SimLine> SimLine::openPseudoTerminal(QString* error)
 {
     std::unique_ptr<SimLine> line(new SimLine);
-    line->fd_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (line->fd_ < 0) {
-        *error = systemError(QStringLiteral("cannot open a pseudo-terminal"));
+    PseudoTerminal pair;
+    if (!pair.isValid()) {
+        *error = pair.error();
         return nullptr;
     }
-    ::fcntl(line->fd_, F_SETFD, FD_CLOEXEC);
-    const char* name = nullptr;
-    if (::grantpt(line->fd_) != 0 || ::unlockpt(line->fd_) != 0 ||
-        (name = ::ptsname(line->fd_)) == nullptr) {
-        *error = systemError(QStringLiteral("cannot set up the pseudo-terminal"));
-        return nullptr;
-    }
-    line->path_ = QFile::decodeName(name);
-    line->slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    line->path_ = pair.slavePath();
+    line->fd_ = pair.releaseMaster();
+    const QByteArray name = QFile::encodeName(line->path_);
+    line->slave_ = ::open(name.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (line->slave_ < 0) {
         *error = systemError(QStringLiteral("cannot open ") + line->path_);
         return nullptr;
@@ -47,7 +43,6 @@ std::unique_ptr<SimLine> SimLine::openPseudoTerminal(QString* error)
         ::cfmakeraw(&settings);
         ::tcsetattr(line->slave_, TCSANOW, &settings);
     }
-    ::fcntl(line->fd_, F_SETFL, ::fcntl(line->fd_, F_GETFL) | O_NONBLOCK);
     return line;
 }
 
