@@ -43,8 +43,8 @@ quenterra_install_missing() {
         return 1
     fi
     echo "Installing: ${missing[*]}"
-    quenterra_sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    quenterra_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    quenterra_sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 update -qq
+    quenterra_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=300 --no-install-recommends \
         "${missing[@]}" >/dev/null
 }
 
