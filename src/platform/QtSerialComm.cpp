@@ -164,7 +164,7 @@ void QtSerialComm::open()
     ApplyLineSettings(*port, lineSettings_);
     // Never flow control: the bytes must not wait for a handshake line.
     port->setFlowControl(QSerialPort::NoFlowControl);
-    if (!port->open(QIODevice::WriteOnly)) {
+    if (!port->open(serial_system::OpenMode())) {
         throw OpenFailure(*port, what, location);
     }
     port->clearError();  // Qt notes failures it went past, such as a refused exclusive mode

@@ -17,9 +17,10 @@ namespace quenterra {
 QString DeviceAccessAdvice(const QString& devicePath);
 
 // The serial-port component over QSerialPort. Port numbers stand for the devices of a PortMap.
-// The port opens write-only without flow control; queued bytes move to the device while the event
-// loop runs. A device another program holds is refused as Busy and left as it is; while the port
-// is open this program holds it the same ways (a lock file, an flock, the exclusive flag).
+// The port opens for writing (and where the system asks for it, for reading, but nothing is read)
+// without flow control; queued bytes move to the device while the event loop runs. A device
+// another program holds is refused as Busy and left as it is; while the port is open this program
+// holds it the same ways (a lock file, an flock, the exclusive flag).
 class QtSerialComm final : public SerialComm {
 public:
     explicit QtSerialComm(PortMap portMap = {});

@@ -14,6 +14,10 @@ namespace quenterra::serial_system {
 // The stop bits to give the system's driver for the stop bits wanted.
 QSerialPort::StopBits StopBitsFor(LineSettings::StopBits stopBits);
 
+// How the port is opened: for writing, and on systems that ask for it to change the line
+// settings, for reading too. Nothing is ever read.
+QIODevice::OpenMode OpenMode();
+
 // The name to open the device at path by; throws CommError NoSuchPort, naming it `what`, when it
 // does not exist.
 QString OpenLocation(const QString& path, const QString& what);

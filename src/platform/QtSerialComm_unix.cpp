@@ -49,6 +49,11 @@ QSerialPort::StopBits StopBitsFor(LineSettings::StopBits stopBits)
     return QSerialPort::OneStop;
 }
 
+QIODevice::OpenMode OpenMode()
+{
+    return QIODevice::WriteOnly;
+}
+
 QString OpenLocation(const QString& path, const QString& what)
 {
     const QFileInfo file(path);

@@ -28,6 +28,12 @@ QSerialPort::StopBits StopBitsFor(LineSettings::StopBits stopBits)
     return QSerialPort::OneStop;
 }
 
+QIODevice::OpenMode OpenMode()
+{
+    // Wine refuses to read or set the line settings of a port opened for writing alone.
+    return QIODevice::ReadWrite;
+}
+
 QString OpenLocation(const QString& path, const QString& what)
 {
     Q_UNUSED(what);
@@ -50,12 +56,18 @@ bool NotSerialDevice(const QSerialPort& port)
 
 std::optional<QString> SetDtr(QSerialPort& port, bool enable)
 {
-    if (port.setDataTerminalReady(enable)) {
-        return std::nullopt;
+    // Through the line's settings, which every serial driver takes, where EscapeCommFunction is
+    // refused by some (a pseudo-terminal under Wine).
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (!::GetCommState(port.handle(), &settings)) {
+        return qt_error_string(static_cast<int>(::GetLastError()));
     }
-    const QString reason = port.errorString();
-    port.clearError();
-    return reason;
+    settings.fDtrControl = enable ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    if (!::SetCommState(port.handle(), &settings)) {
+        return qt_error_string(static_cast<int>(::GetLastError()));
+    }
+    return std::nullopt;
 }
 
 std::optional<qint64> QueuedBytes(QSerialPort& port, QString* reason)
