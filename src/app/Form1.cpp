@@ -93,10 +93,11 @@ void Form1::createControls()
     setWindowIcon(AppIcon());
     setFont(WindowFont());
     setFixedSize(Twips(9630), Twips(4170));
-    // A window of fixed size: it can be minimised and closed, but it offers no maximising.
+    // A window of fixed size: it can be minimised and closed, but it offers no maximising. On
+    // Windows its border is the thin one of a fixed size, which offers no resizing either.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     // An editable drop-down with its items, no item chosen and its initial text.
     auto selector = [](const char* name, QWidget* container, QRect geometry,
