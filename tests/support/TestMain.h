@@ -13,10 +13,23 @@ namespace quenterra::test {
 
 // Pins the process to the given time zone (an Olson name such as "UTC" or "Europe/Berlin") and to
 // the C locale, and makes sure a display is never needed.
+//
+// Windows' C runtime reads TZ in a form of its own ("UTC", or "CET-1CEST" with the United States'
+// rules for summer time) and knows no Olson names: there a zone other than UTC is the system's,
+// which the test's environment sets (tests/CMakeLists.txt; Wine takes it from TZ at start).
 inline void pinEnvironment(const char* timeZone)
 {
+#ifdef Q_OS_WIN
+    if (qstrcmp(timeZone, "UTC") == 0) {
+        qputenv("TZ", timeZone);
+    } else {
+        qunsetenv("TZ");
+    }
+    ::_tzset();
+#else
     qputenv("TZ", timeZone);
     ::tzset();
+#endif
     qputenv("LC_ALL", "C");
     qputenv("LANG", "C");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
