@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -26,7 +27,7 @@ struct Child {
     QProcess process;
     QByteArray output;
 
-    explicit Child(const QString& program)
+    explicit Child(const QString& program = {})
     {
         process.setProgram(program);
         process.setProcessChannelMode(QProcess::MergedChannels);
@@ -123,6 +124,45 @@ QString xprop(const QString& window, const char* property)
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
+// The program under test: this build's, or the one QUENTERRA_E2E_PROGRAM names, started through
+// QUENTERRA_E2E_LAUNCHER. The Windows build gives quenterra.exe and scripts/wine-run: under Wine
+// the program reaches the badge as COM7, which the launcher maps to the badge's line.
+struct Program {
+    QString path = qEnvironmentVariable("QUENTERRA_E2E_PROGRAM", QStringLiteral(QUENTERRA_PROGRAM));
+    QStringList launcher = QProcess::splitCommand(qEnvironmentVariable("QUENTERRA_E2E_LAUNCHER"));
+
+    bool underWine() const { return !launcher.isEmpty(); }
+
+    // The name the program reaches the badge's line by, for the settings file.
+    QString badgePort(const QString& line) const
+    {
+        return underWine() ? QStringLiteral("COM7") : line;
+    }
+
+    // Copies the program into folder, beside its settings file, and starts the copy there with
+    // the badge on line.
+    bool start(Child& child, const QTemporaryDir& folder, const QString& line) const
+    {
+        const QString copy = folder.filePath(QFileInfo(path).fileName());
+        if (!QFile::copy(path, copy)) {
+            return false;
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (underWine()) {
+            environment.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the Windows desktop's
+            child.process.setProgram(launcher.first());
+            child.process.setArguments(launcher.mid(1) + QStringList{"--port", "7=" + line, copy});
+        } else {
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            child.process.setProgram(copy);
+        }
+        child.process.setProcessEnvironment(environment);
+        child.process.setWorkingDirectory(folder.path());
+        child.process.start();
+        return child.process.waitForStarted(kWaitMs);
+    }
+};
+
 // A settings file of the given sections; each line may hold %1 to %6 for the target's year,
 // month, day, hour, minute and second.
 QString settingsText(const QList<std::pair<QString, QStringList>>& sections, const QDateTime& target)
@@ -192,9 +232,6 @@ private slots:
     void syncThenExit()
     {
         QTemporaryDir folder;
-        const QString program = folder.filePath(QStringLiteral("quenterra"));
-        QVERIFY(QFile::copy(QStringLiteral(QUENTERRA_PROGRAM), program));
-
         Child badge(QStringLiteral(QUENTERRA_BADGE_SIM));
         badge.process.start();
         const auto path = badge.waitForLine(QStringLiteral("^COM7=(\\S+)$"));
@@ -206,7 +243,7 @@ private slots:
         const QDate date = target.date();
         const QTime time = target.time();
         const QList<std::pair<QString, QStringList>> sections = {
-            {"Ports", {"; the stand-in badge", "COM7=" + *path}},
+            {"Ports", {"; the stand-in badge", "COM7=" + program_.badgePort(*path)}},
             {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
             {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}},
             {"ShowBright", {"BrightValue=2"}},
@@ -221,13 +258,8 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings.toUtf8()) > 0);
         file.close();
 
-        Child quenterra(program);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        quenterra.process.setProcessEnvironment(environment);
-        quenterra.process.setWorkingDirectory(folder.path());
-        quenterra.process.start();
-        QVERIFY(quenterra.process.waitForStarted(kWaitMs));
+        Child quenterra;
+        QVERIFY(program_.start(quenterra, folder, *path));
 
         const auto window =
             xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid",
@@ -289,8 +321,6 @@ private slots:
     void desktopShowsWhatWasTyped()
     {
         QTemporaryDir folder;
-        const QString program = folder.filePath(QStringLiteral("quenterra"));
-        QVERIFY(QFile::copy(QStringLiteral(QUENTERRA_PROGRAM), program));
         Child badge(QStringLiteral(QUENTERRA_BADGE_SIM));
         badge.process.start();
         const auto path = badge.waitForLine(QStringLiteral("^COM7=(\\S+)$"));
@@ -298,21 +328,17 @@ private slots:
         const QDateTime target = QDateTime::currentDateTime().addDays(-5087);
         QFile file(folder.filePath(QStringLiteral("Vorlenta.ini")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write(settingsText(
-                               {{"Ports", {"COM1=/nonexistent/tty", "COM12=" + *path}},
-                                {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
-                                {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}}},
-                               target)
-                               .toUtf8()) > 0);
+        QVERIFY(file.write(
+                    settingsText(
+                        {{"Ports", {"COM1=/nonexistent/tty", "COM12=" + program_.badgePort(*path)}},
+                         {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
+                         {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}}},
+                        target)
+                        .toUtf8()) > 0);
         file.close();
 
-        Child quenterra(program);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        quenterra.process.setProcessEnvironment(environment);
-        quenterra.process.setWorkingDirectory(folder.path());
-        quenterra.process.start();
-        QVERIFY(quenterra.process.waitForStarted(kWaitMs));
+        Child quenterra;
+        QVERIFY(program_.start(quenterra, folder, *path));
         const QString pid = QString::number(quenterra.process.processId());
 
         // Keys typed into the window, and the Message each row ends with, dismissed with Return.
@@ -374,6 +400,7 @@ private slots:
     }
 
 private:
+    Program program_;
     std::optional<Child> windowManager_;
 };
 
