@@ -1,17 +1,17 @@
 # What the programs of a Windows build need beside them, and how this machine runs them:
 #
-#   QUENTERRA_QT_RUNTIME        Qt's libraries the program links (imported targets)
-#   QUENTERRA_QT_PLUGINS        Qt's plugins for the Windows desktop, as target:folder
-#   QUENTERRA_COMPILER_RUNTIME  the DLLs of the compiler's runtime (libstdc++, libgcc, winpthread)
-#   QUENTERRA_WINE_RUN          the command that runs one of the build's programs under Wine, in a
-#                               cross build where scripts/wine-run and Wine are there; empty otherwise
+#   QUENTERRA_QT_RUNTIME         Qt's libraries the program links (imported targets)
+#   QUENTERRA_QT_PLUGINS         Qt's plugins for the Windows desktop (imported targets) ...
+#   QUENTERRA_QT_PLUGIN_FOLDERS  ... and the folder beside the program each one goes in
+#   QUENTERRA_COMPILER_RUNTIME   the DLLs of the compiler's runtime (libstdc++, libgcc, winpthread)
+#   QUENTERRA_WINE_RUN           the command that runs one of the build's programs under Wine, in a
+#                                cross build where Wine is there; empty otherwise
 #
 # Included by the top CMakeLists.txt on Windows, after Qt has been found.
 
 set(QUENTERRA_QT_RUNTIME Qt6::Core Qt6::Gui Qt6::Widgets Qt6::SerialPort)
-set(QUENTERRA_QT_PLUGINS
-    Qt6::QWindowsIntegrationPlugin:platforms
-    Qt6::QWindowsVistaStylePlugin:styles)
+set(QUENTERRA_QT_PLUGINS Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin)
+set(QUENTERRA_QT_PLUGIN_FOLDERS platforms styles)
 
 # MinGW's g++ knows where its runtime lies; MSVC's runtime is the system's own.
 set(QUENTERRA_COMPILER_RUNTIME)
