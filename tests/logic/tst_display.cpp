@@ -155,6 +155,10 @@ private slots:
                                 << "01.06.15 14:05:09";
         QTest::newRow("US English") << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon
                                     << "6/1/15 2:05:09 PM";
+        QTest::newRow("Spanish") << QLocale(QLocale::Spanish, QLocale::Spain) << afternoon
+                                 << "1/6/15 14:05:09";
+        QTest::newRow("Chinese (Taiwan)") << QLocale(QLocale::Chinese, QLocale::Taiwan) << afternoon
+                                          << "2015/6/1 \u4e0b\u53482:05:09";
     }
 
     void clockText()
@@ -165,21 +169,35 @@ private slots:
         QCOMPARE(ClockText(locale).format(moment), text);
     }
 
-    void timeZoneFieldsRemoved_data()
+    void clockTimeFormat_data()
     {
         QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("without");
+        QTest::addColumn<QString>("clock");
         QTest::newRow("trailing zone") << "HH:mm:ss t" << "HH:mm:ss";
         QTest::newRow("leading zone") << "t HH:mm:ss" << "HH:mm:ss";
         QTest::newRow("long zone name") << "h:mm:ss AP tttt" << "h:mm:ss AP";
         QTest::newRow("quoted t kept") << "H 'h' mm 'et' ss t" << "H 'h' mm 'et' ss";
+        QTest::newRow("zone in brackets (es_ES)") << "H:mm:ss (t)"
+                                                  << "H:mm:ss";
+        QTest::newRow("zone in square brackets, day period B (zh_TW)") << "Bh:mm:ss [t]"
+                                                                       << "APh:mm:ss";
+        QTest::newRow("zone after a comma (be_BY)") << "HH:mm:ss, t"
+                                                    << "HH:mm:ss";
+        QTest::newRow("zone between two fields") << "h:mm:ss t AP"
+                                                 << "h:mm:ss AP";
+        QTest::newRow("quoted text before the zone kept (bg_BG)") << "H:mm:ss '\u0447'. t"
+                                                                  << "H:mm:ss '\u0447'.";
+        QTest::newRow("B beside a 24-hour clock: taken out") << "B HH:mm:ss"
+                                                             << "HH:mm:ss";
+        QTest::newRow("hours 1 to 24 and 0 to 11") << "kk:mm:ss K:mm AP"
+                                                   << "HH:mm:ss h:mm AP";
     }
 
-    void timeZoneFieldsRemoved()
+    void clockTimeFormat()
     {
         QFETCH(QString, format);
-        QFETCH(QString, without);
-        QCOMPARE(WithoutTimeZone(format), without);
+        QFETCH(QString, clock);
+        QCOMPARE(ClockTimeFormat(format), clock);
     }
 };
 
