@@ -20,8 +20,10 @@ namespace {
 void colourText(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
+    if (palette.color(QPalette::WindowText) != colour) {
+        palette.setColor(QPalette::WindowText, colour);
+        widget->setPalette(palette);
+    }
 }
 
 void describe(QWidget* widget, const QString& name, const QString& description)
@@ -122,7 +124,6 @@ void Form1::createControls()
     label1_->setGeometry(TwipsRect(120, 0, 9375, 600));
     label1_->setFont(TitleFont());
     label1_->setAlignment(Qt::AlignCenter);
-    colourText(label1_, QColor(0, 0, 255));
     FitLabel(label1_, {label1_->text()});
 
     cmdSend_ = new QPushButton(QStringLiteral("Sync"), this);
@@ -174,7 +175,6 @@ void Form1::createControls()
     lblDJS_->setFont(CountdownFont());
     lblDJS_->setAlignment(Qt::AlignCenter);
     lblDJS_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    colourText(lblDJS_, QColor(255, 0, 0));
     FitLabel(lblDJS_, widestCountdowns() << lblDJS_->text());
     describe(lblDJS_, QStringLiteral("Countdown"),
              QStringLiteral("Days, hours, minutes and seconds left until the target moment"));
@@ -215,6 +215,8 @@ void Form1::createControls()
     connect(timer1_, &QTimer::timeout, this, &Form1::onTimer1);
     timer1_->start();
 
+    colourTexts();
+
     // Tab order; labels, the frame and the progress bar take no focus, so focus starts on "Sync".
     QWidget* const tabOrder[] = {cmdSend_, cmdExit_, comSele_,   comYear_,   comMonth_,
                                  comDay_,  comHour_, comMinute_, comSecond_, comBright_};
@@ -246,6 +248,24 @@ void Form1::showEvent(QShowEvent* event)
     // user sees which button Space presses. (Showing the window clears this flag.)
     setAttribute(Qt::WA_KeyboardFocusChange);
     QWidget::showEvent(event);
+}
+
+void Form1::colourTexts()
+{
+    // The title's blue and the countdown's red, as described on a light window; readable on a
+    // dark one.
+    const QColor window = palette().color(QPalette::Window);
+    colourText(label1_, ReadableOn(QColor(0, 0, 255), window));
+    colourText(lblDJS_, ReadableOn(QColor(255, 0, 0), window));
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    // The desktop switched between light and dark, or to another style.
+    if (event->type() == QEvent::PaletteChange) {
+        colourTexts();
+    }
+    QWidget::changeEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -54,12 +54,14 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // The window unload, whatever asked for it: "Exit", the close box or the desktop. A close asked for
     // while a sync runs waits until the sync has ended.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
+    void colourTexts();
     void onTimer1();
     void onCmdSend();
     SettingsSelectors settingsSelectors();

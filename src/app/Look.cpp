@@ -5,12 +5,16 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
+#include <cmath>
+
+#include "app/SlimComboStyle.h"
 
 namespace quenterra {
 namespace {
@@ -91,13 +95,52 @@ void FitLabel(QLabel* label, const QStringList& texts)
 
 void FitSelector(QComboBox* combo, const QStringList& texts)
 {
+    // The style's own margins of the edit field count too: polish before measuring.
+    combo->ensurePolished();
+    if (NeedsSlimCombo(combo)) {
+        auto* slim = new SlimComboStyle(combo->style()->name());
+        slim->setParent(combo);
+        combo->setStyle(slim);
+        combo->lineEdit()->setStyle(slim);
+    }
     QStyleOptionComboBox option;
     option.initFrom(combo);
     option.editable = combo->isEditable();
     option.frame = combo->hasFrame();
     const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                        QStyle::SC_ComboBoxEditField, combo);
-    combo->setFont(FittedFont(combo->font(), texts, field.width(), lineEditExtra));
+    const QMargins margins = combo->lineEdit()->textMargins();
+    combo->setFont(FittedFont(combo->font(), texts,
+                              field.width() - margins.left() - margins.right(), lineEditExtra));
+}
+
+qreal Contrast(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& colour) {
+        auto linear = [](qreal channel) {
+            return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const qreal first = luminance(a);
+    const qreal second = luminance(b);
+    return (qMax(first, second) + 0.05) / (qMin(first, second) + 0.05);
+}
+
+QColor ReadableOn(const QColor& described, const QColor& window)
+{
+    constexpr qreal kReadable = 4.5;
+    // A window is dark where white text stands out on it more than black text does.
+    if (Contrast(window, Qt::white) <= Contrast(window, Qt::black)) {
+        return described;
+    }
+    QColor colour = described;
+    for (int step = 1; step <= 255 && Contrast(colour, window) < kReadable; ++step) {
+        auto mix = [step](int channel) { return channel + (255 - channel) * step / 255; };
+        colour = QColor(mix(described.red()), mix(described.green()), mix(described.blue()));
+    }
+    return colour;
 }
 
 QImage DrawAppIcon(int size)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QIcon>
 #include <QImage>
@@ -38,6 +39,13 @@ QFont FittedFont(QFont font, const QStringList& texts, qreal width,
 void FitLabel(QLabel* label, const QStringList& texts);
 // The same for the edit field of an editable drop-down.
 void FitSelector(QComboBox* combo, const QStringList& texts);
+
+// The contrast of two colours as WCAG defines it, from 1 (none) to 21 (black on white).
+qreal Contrast(const QColor& a, const QColor& b);
+// The colour a text takes on a window of the given colour: on a light window the colour as
+// described; on a dark one, where the described blue and red cannot be read, the nearest colour
+// of the same hue, mixed with white, that has a contrast of 4.5:1 at least.
+QColor ReadableOn(const QColor& described, const QColor& window);
 
 // The program's icon, drawn at size x size pixels.
 QImage DrawAppIcon(int size);
