@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -34,6 +35,8 @@ void describe(QWidget* widget, const QString& name, const QString& description)
     widget->setAccessibleDescription(description);
 }
 
+const QString kPortDescription = QStringLiteral("The serial port the badge is on, COM1 to COM32");
+
 // The widest texts the countdown label can show: every place a figure, or every field led by a
 // minus sign (days run from -24855 to 24855 for a signed 32-bit count of seconds).
 QStringList widestCountdowns()
@@ -59,7 +62,10 @@ QStringList widestClockTexts()
 }  // namespace
 
 Form1::Form1(FormServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), settings_(services_.settings, services_.settingsFiles)
+    : QWidget(parent),
+      services_(std::move(services)),
+      settings_(services_.settings, services_.settingsFiles),
+      spoken_(services_.ticks)
 {
     createControls();
 
@@ -135,6 +141,9 @@ void Form1::createControls()
     cmdExit_->setObjectName(QStringLiteral("CmdExit"));
     cmdExit_->setGeometry(TwipsRect(7200, 3600, 2175, 375));
     describe(cmdExit_, {}, QStringLiteral("Saves the settings and ends the program"));
+    // Return and Enter press the button that has the focus, as Space does (see eventFilter).
+    cmdSend_->installEventFilter(this);
+    cmdExit_->installEventFilter(this);
     connect(cmdSend_, &QPushButton::clicked, this, &Form1::onCmdSend);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 
@@ -143,7 +152,8 @@ void Form1::createControls()
     progressBar1_->setGeometry(TwipsRect(2220, 3630, 2355, 330));
     progressBar1_->setOrientation(Qt::Horizontal);
     progressBar1_->setTextVisible(false);
-    progressBar1_->reset();
+    // Empty, and heard as empty: 0 of 0 to 100 (a reset bar would tell -1).
+    progressBar1_->setValue(0);
     describe(progressBar1_, QStringLiteral("Sync progress"),
              QStringLiteral("How far the sync with the badge has come"));
 
@@ -157,8 +167,7 @@ void Form1::createControls()
     comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360),
                         PortItems(8), PortName(kFirstPortNumber), true);
     label4_->setBuddy(comSele_);
-    describe(comSele_, QStringLiteral("Port"),
-             QStringLiteral("The serial port the badge is on, COM1 to COM32"));
+    describe(comSele_, QStringLiteral("Port"), kPortDescription);
     FitSelector(comSele_, PortItems(kLastPortNumber));
 
     // A frame without caption: an etched box, drawn without any image (the style's group box draws
@@ -176,7 +185,8 @@ void Form1::createControls()
     lblDJS_->setAlignment(Qt::AlignCenter);
     lblDJS_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     FitLabel(lblDJS_, widestCountdowns() << lblDJS_->text());
-    describe(lblDJS_, QStringLiteral("Countdown"),
+    spoken_.add(lblDJS_, QStringLiteral("Countdown"));
+    describe(lblDJS_, {},
              QStringLiteral("Days, hours, minutes and seconds left until the target moment"));
 
     comYear_ = selector("ComYear", frame1_, TwipsRect(240, 240, 855, 360), YearItems(),
@@ -204,7 +214,8 @@ void Form1::createControls()
     lblNow_->setAlignment(Qt::AlignCenter);
     lblNow_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     FitLabel(lblNow_, widestClockTexts() << lblNow_->text());
-    describe(lblNow_, QStringLiteral("Clock"), QStringLiteral("The current date and time"));
+    spoken_.add(lblNow_, QStringLiteral("Clock"));
+    describe(lblNow_, {}, QStringLiteral("The current date and time"));
 
     comBright_ = selector("ComBright", this, TwipsRect(120, 3240, 615, 360), BrightItems(),
                           QStringLiteral("4"), false);
@@ -239,7 +250,11 @@ void Form1::load()
     display_->ShowCountdown();
     const PortMap ports = services_.mapPorts ? services_.mapPorts(settings_.portPins()) : PortMap();
     const auto outcomes = ProbePorts(services_.comm, *sele_);
-    comSele_->setToolTip(PortTooltip(ports, outcomes));
+    // Which device each number is, and why a device could not be opened: on the mouse's tooltip,
+    // and for the keyboard's user in what a screen reader tells of the selector.
+    const QString advice = PortTooltip(ports, outcomes);
+    comSele_->setToolTip(advice);
+    comSele_->setAccessibleDescription(kPortDescription + u'\n' + advice);
 }
 
 void Form1::showEvent(QShowEvent* event)
@@ -268,6 +283,24 @@ void Form1::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // On the desktops the program's users come from, Return presses the focused button. Qt does
+    // so only for a dialog's buttons, which then look like default buttons: here the key is taken
+    // before the button sees it, and the buttons keep their look. A held key presses once.
+    if ((watched == cmdSend_ || watched == cmdExit_) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!key->isAutoRepeat()) {
+                static_cast<QPushButton*>(watched)->click();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void Form1::closeEvent(QCloseEvent* event)
 {
     if (sync_->inProgress()) {
@@ -287,6 +320,7 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::onTimer1()
 {
     display_->Tick();
+    spoken_.announceChanges();
 }
 
 void Form1::onCmdSend()

@@ -5,12 +5,13 @@
 #include <functional>
 #include <memory>
 
+#include "app/SpokenLabels.h"
 #include "badge/BadgeSync.h"
+#include "badge/PortNumbers.h"
 #include "countdown/CountdownDisplay.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Messages.h"
-#include "badge/PortNumbers.h"
 #include "platform/QtControls.h"
 #include "platform/SerialComm.h"
 #include "platform/TickCounter.h"
@@ -55,6 +56,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // The window unload, whatever asked for it: "Exit", the close box or the desktop. A close asked for
     // while a sync runs waits until the sync has ended.
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<CountdownDisplay> display_;
     std::unique_ptr<BadgeSync> sync_;
     SettingsStore settings_;
+    SpokenLabels spoken_;
     bool closeAfterSync_ = false;
     bool unloaded_ = false;
 };
