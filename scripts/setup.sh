@@ -3,18 +3,27 @@
 
 QUENTERRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian/Ubuntu packages the program, its tests and its tools need.
+# Debian/Ubuntu packages the program, its tests and its tools need. qt6-wayland lets the program
+# run natively on a Wayland desktop (without it, it runs through XWayland, or not at all where a
+# compositor has none).
 QUENTERRA_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev
+    qt6-base-dev qt6-serialport-dev qt6-wayland
     fonts-lato tzdata
 )
 
 # What the tests need besides: a virtual display, keyboard, window manager and window properties
-# for the end-to-end test, clang for the fuzzer and the sanitizers, the checkers of the desktop files,
-# and the Debian package tools with lintian and man for the package's check.
+# for the end-to-end test, and a Wayland compositor with its keyboard for its second run; the
+# accessibility bus and a client of it for what a screen reader hears; GNOME's Qt style (Adwaita,
+# Adwaita-Dark) for the window's texts; fonts of every script for the clock in every language;
+# clang for the fuzzer and the sanitizers, the checkers of the desktop files, and the Debian
+# package tools with lintian and man for the package's check.
 QUENTERRA_TEST_PACKAGES=(
     xvfb xauth xdotool openbox x11-utils
+    sway wtype
+    at-spi2-core dbus-daemon python3-pyatspi
+    adwaita-qt6
+    fonts-noto-core fonts-wqy-microhei
     clang libclang-rt-dev
     desktop-file-utils appstream dpkg-dev file lintian man-db
 )
