@@ -146,7 +146,7 @@ private slots:
         QVERIFY(desktop_->press({{"Tab", "space"}}));
         QVERIFY2(quenterra.process.waitForFinished(kWaitMs), "the program did not end on Exit");
         QCOMPARE(quenterra.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(quenterra.process.exitCode(), 0);
+        QVERIFY2(quenterra.process.exitCode() == 0, programOutput(quenterra));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString saved = QString::fromUtf8(file.readAll());
         const QStringList written = settings.split(u'\n');
@@ -242,7 +242,7 @@ private slots:
         // Nothing reached the badge; Return on Exit ends the program.
         QVERIFY(desktop_->press({{"Tab", "Return"}}));
         QVERIFY2(quenterra.process.waitForFinished(kWaitMs), "the program did not end on Exit");
-        QCOMPARE(quenterra.process.exitCode(), 0);
+        QVERIFY2(quenterra.process.exitCode() == 0, programOutput(quenterra));
         badge.output += badge.process.readAll();
         QVERIFY2(!badge.output.contains("synced"), badge.output.constData());
     }
@@ -368,6 +368,14 @@ private slots:
     }
 
 private:
+    // What the program wrote (a sanitizer's report, say), shown in full; for a failure's message.
+    static const char* programOutput(Child& quenterra)
+    {
+        quenterra.output += quenterra.process.readAll();
+        qWarning("the program wrote:\n%s", quenterra.output.constData());
+        return "the program failed";
+    }
+
     // Starts the program in folder on the desktop.
     void start(Child& quenterra, const QString& folder)
     {
