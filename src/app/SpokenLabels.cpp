@@ -26,7 +26,7 @@ public:
     }
 };
 
-QAccessibleInterface* spokenLabelFactory(const QString&, QObject* object)
+QAccessibleInterface* spokenLabelFactory(const QString& /*className*/, QObject* object)
 {
     auto* label = qobject_cast<QLabel*>(object);
     return label && label->property(kSpoken).toBool() ? new SpokenLabelInterface(label) : nullptr;

@@ -10,6 +10,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <ranges>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -309,8 +311,8 @@ public:
                 arguments << "-M" << modifier;
             }
             arguments << "-k" << last;
-            for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it) {
-                arguments << "-m" << *it;
+            for (const QString& modifier : std::views::reverse(modifiers)) {
+                arguments << "-m" << modifier;
             }
         }
         if (!keys.text.isEmpty()) {

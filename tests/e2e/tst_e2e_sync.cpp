@@ -18,7 +18,7 @@
 
 #include <optional>
 
-#include <signal.h>
+#include <csignal>
 
 #include "Desktops.h"
 #include "support/TestMain.h"
