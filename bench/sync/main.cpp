@@ -63,11 +63,11 @@
 #include "badge/SyncFrame.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
-#include "platform/ProfileFile.h"
-#include "platform/QtEventPump.h"
-#include "platform/QtSerialComm.h"
-#include "platform/SystemClock.h"
-#include "platform/SystemTickCounter.h"
+#include "system/ProfileFile.h"
+#include "system/QtEventPump.h"
+#include "system/QtSerialComm.h"
+#include "system/SystemClock.h"
+#include "system/SystemTickCounter.h"
 #include "pty/PseudoTerminal.h"
 
 namespace quenterra::bench {

@@ -26,12 +26,12 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ControlLists.h"
+#include "settings/ControlLists.h"
 #include "app/Look.h"
 #include "countdown/CountdownDisplay.h"
-#include "platform/SystemClock.h"
+#include "system/SystemClock.h"
 #include "platform/Messages.h"
-#include "platform/QtControls.h"
+#include "app/QtControls.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/ControlLists.h"
+#include "settings/ControlLists.h"
 #include "app/Look.h"
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"

@@ -10,11 +10,11 @@
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Messages.h"
-#include "badge/PortNumbers.h"
-#include "platform/QtControls.h"
+#include "badge/PortMap.h"
+#include "app/QtControls.h"
 #include "platform/SerialComm.h"
 #include "platform/TickCounter.h"
-#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
 
 class QComboBox;
 class QFrame;

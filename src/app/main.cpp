@@ -3,14 +3,14 @@
 
 #include "app/Form1.h"
 #include "app/Look.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
-#include "platform/QtEventPump.h"
-#include "platform/QtMessages.h"
-#include "platform/QtSerialComm.h"
-#include "platform/SerialDeviceList.h"
-#include "platform/SystemClock.h"
-#include "platform/SystemTickCounter.h"
+#include "system/ProfileFile.h"
+#include "system/ProgramFolder.h"
+#include "system/QtEventPump.h"
+#include "system/QtMessages.h"
+#include "system/QtSerialComm.h"
+#include "system/SerialDeviceList.h"
+#include "system/SystemClock.h"
+#include "system/SystemTickCounter.h"
 
 int main(int argc, char** argv)
 {

@@ -2,7 +2,7 @@
 
 #include "badge/PortSelection.h"
 #include "badge/SyncFrame.h"
-#include "platform/LineSettings.h"
+#include "badge/LineSettings.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "badge/PortNumbers.h"
+#include "badge/PortMap.h"
 #include "platform/Controls.h"
 #include "platform/Messages.h"
 #include "platform/SerialComm.h"

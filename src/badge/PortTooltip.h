@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "badge/PortSelection.h"
-#include "badge/PortNumbers.h"
+#include "badge/PortMap.h"
 
 namespace quenterra {
 

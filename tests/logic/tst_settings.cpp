@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/ProgramFolder.h"
-#include "settings/Settings.h"
+#include "system/ProgramFolder.h"
+#include "settings/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/Files.h"
 #include "support/TestMain.h"

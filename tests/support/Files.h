@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/ProfileFile.h"
+#include "system/ProfileFile.h"
 
 namespace quenterra::test {
 

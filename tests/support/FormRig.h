@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 
 #include "app/Form1.h"
-#include "platform/ProfileFile.h"
-#include "platform/QtEventPump.h"
-#include "platform/SystemTickCounter.h"
+#include "system/ProfileFile.h"
+#include "system/QtEventPump.h"
+#include "system/SystemTickCounter.h"
 #include "support/FakeBadgeLink.h"
 #include "support/Fakes.h"
 

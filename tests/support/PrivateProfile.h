@@ -6,7 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include "platform/ProfileFile.h"
+#include "system/ProfileFile.h"
 #include "settings/IniDocument.h"
 
 namespace quenterra::test {

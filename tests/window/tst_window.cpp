@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/ControlLists.h"
+#include "settings/ControlLists.h"
 #include "app/Form1.h"
 #include "support/Files.h"
 #include "support/FormRig.h"

@@ -1,0 +1,110 @@
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <limits>
+
+#include "settings/IniDocument.h"
+#include "badge/PortMap.h"
+#include "platform/SettingsFiles.h"
+
+namespace quenterra {
+namespace {
+
+std::array<Selector*, kSettingRows.size()> inRowOrder(const SettingsSelectors& s)
+{
+    return {&s.year, &s.month, &s.day, &s.hour, &s.minute, &s.second, &s.bright};
+}
+
+constexpr QByteArrayView kPortsSection = "Ports";
+
+}  // namespace
+
+SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder)
+{
+    const QString userCopy = QDir(userFolder).filePath(kSettingsFileName);
+    if (programFolder.isEmpty() || QDir::isRelativePath(programFolder)) {
+        return {userCopy, userCopy};
+    }
+    const QString besideProgram = QDir(programFolder).filePath(kSettingsFileName);
+    const QFileInfo folder(programFolder);
+    // A program installed under /usr never writes its own folder, not even when root runs it. The
+    // folder's real name counts, also when it is reached through a link.
+    const QString real = folder.canonicalFilePath();
+    const bool installed = (real.isEmpty() ? QDir::cleanPath(folder.absoluteFilePath()) : real)
+                               .startsWith(QStringLiteral("/usr/"));
+    if (!installed && folder.isDir() && folder.isWritable()) {
+        return {besideProgram, besideProgram};
+    }
+    return {QFileInfo::exists(userCopy) ? userCopy : besideProgram, userCopy};
+}
+
+SettingsStore::SettingsStore(SettingsLocation location, SettingsFiles& files)
+    : location_(std::move(location)), files_(&files)
+{
+}
+
+void SettingsStore::Load(SettingsSelectors selectors)
+{
+    const IniDocument document(files_->read(location_.loadPath).value_or(QByteArray()));
+    const bool sameFile = location_.savePath == location_.loadPath;
+    const IniDocument target =
+        sameFile ? document
+                 : IniDocument(files_->read(location_.savePath).value_or(QByteArray()));
+    const auto list = inRowOrder(selectors);
+    for (size_t i = 0; i < kSettingRows.size(); ++i) {
+        const SettingRow& row = kSettingRows[i];
+        Selector& selector = *list[i];
+        const qint32 value = ProfileInt(document, row.section, row.key, row.defaultValue);
+        const qint64 position = qint64(value) - row.offset;
+        const bool fits = value >= std::numeric_limits<qint16>::min() &&
+                          value <= std::numeric_limits<qint16>::max() && position >= -1 &&
+                          position < selector.count();
+        selector.setListPosition(fits ? static_cast<int>(position) : -1);
+        loaded_[i] = {document.value(row.section, row.key), target.value(row.section, row.key),
+                      fits};
+    }
+
+    portPins_.clear();
+    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
+        const auto device =
+            document.value(kPortsSection, PortName(n).toLatin1());
+        if (device && !device->isEmpty()) {
+            portPins_.insert(n, QFile::decodeName(*device));
+        }
+    }
+}
+
+bool SettingsStore::Save(SettingsSelectors selectors) const
+{
+    const auto list = inRowOrder(selectors);
+    const QFileInfo file(location_.savePath);
+    if (!file.dir().exists() && !QDir().mkpath(file.absolutePath())) {
+        return false;
+    }
+    // The user's copy starts as a copy of the file it was loaded from, comments and pins included.
+    std::optional<QByteArray> seed;
+    if (location_.savePath != location_.loadPath && !file.exists()) {
+        seed = files_->read(location_.loadPath);
+    }
+    return files_->update(location_.savePath, [&](IniDocument& document) {
+        if (seed && document.bytes().isEmpty()) {
+            document = IniDocument(*seed);
+        }
+        for (size_t i = 0; i < kSettingRows.size(); ++i) {
+            const SettingRow& row = kSettingRows[i];
+            const Loaded& loaded = loaded_[i];
+            if (document.value(row.section, row.key) != loaded.baseline) {
+                continue;  // changed in the file while the program ran: the user's edit wins
+            }
+            const QByteArray text = loaded.fits || !loaded.text
+                                        ? QByteArray::number(list[i]->listPosition() + row.offset)
+                                        : *loaded.text;
+            document.setValue(row.section, row.key, text);
+        }
+    });
+}
+
+}  // namespace quenterra
