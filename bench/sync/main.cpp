@@ -40,9 +40,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <ctime>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -63,12 +63,12 @@
 #include "badge/SyncFrame.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
+#include "pty/PseudoTerminal.h"
 #include "system/ProfileFile.h"
 #include "system/QtEventPump.h"
 #include "system/QtSerialComm.h"
 #include "system/SystemClock.h"
 #include "system/SystemTickCounter.h"
-#include "pty/PseudoTerminal.h"
 
 namespace quenterra::bench {
 namespace {

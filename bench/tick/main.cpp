@@ -26,14 +26,14 @@
 #include <cstring>
 #include <vector>
 
-#include "settings/ControlLists.h"
 #include "app/Look.h"
-#include "countdown/CountdownDisplay.h"
-#include "system/SystemClock.h"
-#include "platform/Messages.h"
 #include "app/QtControls.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
+#include "countdown/CountdownDisplay.h"
+#include "platform/Messages.h"
+#include "settings/ControlLists.h"
+#include "system/SystemClock.h"
 
 namespace quenterra::bench {
 namespace {

@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "settings/ControlLists.h"
 #include "app/Look.h"
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"
+#include "settings/ControlLists.h"
 
 namespace quenterra {
 namespace {
@@ -57,7 +57,9 @@ QStringList widestClockTexts()
 }  // namespace
 
 Form1::Form1(FormServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), settings_(services_.settings, services_.settingsFiles)
+    : QWidget(parent),
+      services_(std::move(services)),
+      settings_(services_.settings, services_.settingsFiles)
 {
     createControls();
 
@@ -153,8 +155,8 @@ void Form1::createControls()
     FitLabel(label4_, {label4_->text()});
 
     // Made after Label4, so that where the two overlap the drop-down lies above the label.
-    comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360),
-                        PortItems(8), PortName(kFirstPortNumber), true);
+    comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360), PortItems(8),
+                        PortName(kFirstPortNumber), true);
     label4_->setBuddy(comSele_);
     describe(comSele_, QStringLiteral("Port"),
              QStringLiteral("The serial port the badge is on, COM1 to COM32"));

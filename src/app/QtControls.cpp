@@ -7,7 +7,10 @@
 
 namespace quenterra {
 
-int ComboSelector::listPosition() const { return combo_->currentIndex(); }
+int ComboSelector::listPosition() const
+{
+    return combo_->currentIndex();
+}
 
 void ComboSelector::setListPosition(int position)
 {
@@ -20,13 +23,25 @@ void ComboSelector::setListPosition(int position)
     }
 }
 
-QString ComboSelector::text() const { return combo_->currentText(); }
+QString ComboSelector::text() const
+{
+    return combo_->currentText();
+}
 
-void ComboSelector::setText(const QString& text) { combo_->setEditText(text); }
+void ComboSelector::setText(const QString& text)
+{
+    combo_->setEditText(text);
+}
 
-int ComboSelector::count() const { return combo_->count(); }
+int ComboSelector::count() const
+{
+    return combo_->count();
+}
 
-QString ComboSelector::item(int position) const { return combo_->itemText(position); }
+QString ComboSelector::item(int position) const
+{
+    return combo_->itemText(position);
+}
 
 void ComboSelector::clear()
 {
@@ -34,9 +49,15 @@ void ComboSelector::clear()
     combo_->setEditText(QString());
 }
 
-void ComboSelector::addItem(const QString& item) { combo_->addItem(item); }
+void ComboSelector::addItem(const QString& item)
+{
+    combo_->addItem(item);
+}
 
-QString LabelCaption::caption() const { return label_->text(); }
+QString LabelCaption::caption() const
+{
+    return label_->text();
+}
 
 void LabelCaption::setCaption(const QString& caption)
 {
@@ -45,7 +66,10 @@ void LabelCaption::setCaption(const QString& caption)
     }
 }
 
-bool QtRefreshTimer::isEnabled() const { return timer_->isActive(); }
+bool QtRefreshTimer::isEnabled() const
+{
+    return timer_->isActive();
+}
 
 void QtRefreshTimer::setEnabled(bool enabled)
 {
@@ -59,10 +83,19 @@ void QtRefreshTimer::setEnabled(bool enabled)
     }
 }
 
-void QtProgressBar::setMin(int min) { bar_->setMinimum(min); }
+void QtProgressBar::setMin(int min)
+{
+    bar_->setMinimum(min);
+}
 
-void QtProgressBar::setMax(int max) { bar_->setMaximum(max); }
+void QtProgressBar::setMax(int max)
+{
+    bar_->setMaximum(max);
+}
 
-void QtProgressBar::setValue(int value) { bar_->setValue(value); }
+void QtProgressBar::setValue(int value)
+{
+    bar_->setValue(value);
+}
 
 }  // namespace quenterra

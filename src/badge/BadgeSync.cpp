@@ -1,8 +1,8 @@
 #include "badge/BadgeSync.h"
 
+#include "badge/LineSettings.h"
 #include "badge/PortSelection.h"
 #include "badge/SyncFrame.h"
-#include "badge/LineSettings.h"
 
 #include <cmath>
 
@@ -46,7 +46,7 @@ qint32 SyncLineMs(const QString& lineSettings)
     }
     const double stopBits = line->stopBits == LineSettings::OneAndHalfStop ? 1.5
                             : line->stopBits == LineSettings::TwoStop      ? 2.0
-                                                                          : 1.0;
+                                                                           : 1.0;
     const double bitsPerByte = 1 + static_cast<int>(line->dataBits) +
                                (line->parity == LineSettings::NoParity ? 0 : 1) + stopBits;
     const auto bytes = static_cast<double>(kWakeString.size() + std::tuple_size_v<SyncFrame>);
@@ -165,7 +165,8 @@ BadgeSync::Drain BadgeSync::drainOutput()
             }
         }
     } catch (const CommError&) {
-        // The count cannot be read (the device has gone): the wait ends, and the port is closed next.
+        // The count cannot be read (the device has gone): the wait ends, and the port is closed
+        // next.
     }
     return Drain::Done;
 }

@@ -53,7 +53,8 @@ public:
     BadgeSync(Services services, TargetSelectors targets, Controls controls);
 
     // The press of "Sync". A press while the port is open (a sync is running) is refused with a
-    // Message; otherwise the port is resolved, the sync runs, and the port is closed whatever happened.
+    // Message; otherwise the port is resolved, the sync runs, and the port is closed whatever
+    // happened.
     void CmdSendClick();
 
     // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes

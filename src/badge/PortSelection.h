@@ -25,8 +25,8 @@ struct ProbeOutcome {
 // out without a word; its outcome carries the reason.
 std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele);
 
-// Turns the port selector's text into the port number and sets the line settings. A text that is not
-// exactly one of "COM1" to "COM32" gets the Message "Set Port Number Error!" and false.
+// Turns the port selector's text into the port number and sets the line settings. A text that is
+// not exactly one of "COM1" to "COM32" gets the Message "Set Port Number Error!" and false.
 bool ReadComSet(const Selector& comSele, SerialComm& comm, Messages& messages);
 
 inline const QString kPortInUseText = QStringLiteral("Port in use or not port");

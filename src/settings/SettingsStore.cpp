@@ -6,9 +6,9 @@
 
 #include <limits>
 
-#include "settings/IniDocument.h"
 #include "badge/PortMap.h"
 #include "platform/SettingsFiles.h"
+#include "settings/IniDocument.h"
 
 namespace quenterra {
 namespace {
@@ -51,8 +51,7 @@ void SettingsStore::Load(SettingsSelectors selectors)
     const IniDocument document(files_->read(location_.loadPath).value_or(QByteArray()));
     const bool sameFile = location_.savePath == location_.loadPath;
     const IniDocument target =
-        sameFile ? document
-                 : IniDocument(files_->read(location_.savePath).value_or(QByteArray()));
+        sameFile ? document : IniDocument(files_->read(location_.savePath).value_or(QByteArray()));
     const auto list = inRowOrder(selectors);
     for (size_t i = 0; i < kSettingRows.size(); ++i) {
         const SettingRow& row = kSettingRows[i];
@@ -69,8 +68,7 @@ void SettingsStore::Load(SettingsSelectors selectors)
 
     portPins_.clear();
     for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
-        const auto device =
-            document.value(kPortsSection, PortName(n).toLatin1());
+        const auto device = document.value(kPortsSection, PortName(n).toLatin1());
         if (device && !device->isEmpty()) {
             portPins_.insert(n, QFile::decodeName(*device));
         }

@@ -58,20 +58,21 @@ inline const QString kSettingsFileName = QStringLiteral("Vorlenta.ini");
 SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder);
 
 // The settings file: the target moment and the brightness, read into the hidden selectors at start
-// and written back at exit. Also the user's pins of port numbers to devices (section "Ports"), which
-// are only ever read.
+// and written back at exit. Also the user's pins of port numbers to devices (section "Ports"),
+// which are only ever read.
 class SettingsStore {
 public:
     // Reads and writes the files through files, which must outlive the store.
     SettingsStore(SettingsLocation location, SettingsFiles& files);
 
-    // Reads the file once and sets the seven list positions. A stored value that fits no item of its
-    // selector leaves that selector with no item chosen.
+    // Reads the file once and sets the seven list positions. A stored value that fits no item of
+    // its selector leaves that selector with no item chosen.
     void Load(SettingsSelectors selectors);
 
     // Writes the seven values back in one atomic replacement of the file. A key that was changed in
-    // the file while the program ran keeps the file's text, and a value that fitted no item is written
-    // back as it was read. False when the file could not be written (the caller stays silent).
+    // the file while the program ran keeps the file's text, and a value that fitted no item is
+    // written back as it was read. False when the file could not be written (the caller stays
+    // silent).
     bool Save(SettingsSelectors selectors) const;
 
     // "COM7" -> "/dev/serial/by-id/usb-...": port numbers the user pinned to devices, as loaded.

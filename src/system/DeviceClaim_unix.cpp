@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "badge/CommAdvice.h"
-#include "system/QtSerialComm.h"
 #include "platform/SerialComm.h"
+#include "system/QtSerialComm.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -5,10 +5,10 @@
 
 #include <memory>
 
-#include "badge/PortMap.h"
-#include "system/DeviceClaim.h"
 #include "badge/LineSettings.h"
+#include "badge/PortMap.h"
 #include "platform/SerialComm.h"
+#include "system/DeviceClaim.h"
 
 namespace quenterra {
 

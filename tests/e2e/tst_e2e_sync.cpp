@@ -1,7 +1,8 @@
 // The real program end to end, through its public interfaces only: the settings file beside it, the
 // keyboard on a real X display (xdotool), and the serial line, with the stand-in badge
 // (quenterra-badge-sim) at the far end of a pseudo-terminal. A window manager (openbox) runs on the
-// display, as on a desktop: it gives windows the keyboard, and the titles are read as it shows them.
+// display, as on a desktop: it gives windows the keyboard, and the titles are read as it shows
+// them.
 
 #include <QDateTime>
 #include <QDeadlineTimer>
@@ -125,7 +126,8 @@ QString xprop(const QString& window, const char* property)
 
 // A settings file of the given sections; each line may hold %1 to %6 for the target's year,
 // month, day, hour, minute and second.
-QString settingsText(const QList<std::pair<QString, QStringList>>& sections, const QDateTime& target)
+QString settingsText(const QList<std::pair<QString, QStringList>>& sections,
+                     const QDateTime& target)
 {
     QString settings;
     for (const auto& [name, lines] : sections) {
@@ -178,8 +180,7 @@ private slots:
         QVERIFY(windowManager_->process.waitForStarted(kWaitMs));
         const QDeadlineTimer deadline(kWaitMs);
         while (!xprop(QStringLiteral("root"), "_NET_SUPPORTING_WM_CHECK").contains("window id")) {
-            QVERIFY2(!deadline.hasExpired() &&
-                         windowManager_->process.state() == QProcess::Running,
+            QVERIFY2(!deadline.hasExpired() && windowManager_->process.state() == QProcess::Running,
                      windowManager_->output.constData());
             QTest::qWait(100);
         }
@@ -201,8 +202,8 @@ private slots:
         QVERIFY2(path, badge.output.constData());
 
         // 123 days 04:05:06 ahead, in whole seconds.
-        const QDateTime target = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() +
-                                                               ((123 * 24 + 4) * 60 + 5) * 60LL + 6);
+        const QDateTime target = QDateTime::fromSecsSinceEpoch(
+            QDateTime::currentSecsSinceEpoch() + ((123 * 24 + 4) * 60 + 5) * 60LL + 6);
         const QDate date = target.date();
         const QTime time = target.time();
         const QList<std::pair<QString, QStringList>> sections = {
@@ -298,11 +299,10 @@ private slots:
         const QDateTime target = QDateTime::currentDateTime().addDays(-5087);
         QFile file(folder.filePath(QStringLiteral("Vorlenta.ini")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write(settingsText(
-                               {{"Ports", {"COM1=/nonexistent/tty", "COM12=" + *path}},
-                                {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
-                                {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}}},
-                               target)
+        QVERIFY(file.write(settingsText({{"Ports", {"COM1=/nonexistent/tty", "COM12=" + *path}},
+                                         {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
+                                         {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}}},
+                                        target)
                                .toUtf8()) > 0);
         file.close();
 
@@ -325,11 +325,13 @@ private slots:
             {"start-up, the target out of range", {}, "Note"},
             {"Space presses Sync, which has the focus", {{"key", "space"}}, "Note"},
             {"COM1 typed, with COM12 listed, stays COM1: its device is missing",
-             {{"key", "Tab", "Tab", "ctrl+a"}, {"type", "--delay", "50", "COM1"},
+             {{"key", "Tab", "Tab", "ctrl+a"},
+              {"type", "--delay", "50", "COM1"},
               {"key", "Tab", "space"}},
              "Warning"},
             {"com6 typed is no port name",
-             {{"key", "Tab", "Tab", "ctrl+a"}, {"type", "--delay", "50", "com6"},
+             {{"key", "Tab", "Tab", "ctrl+a"},
+              {"type", "--delay", "50", "com6"},
               {"key", "Return", "Tab", "space"}},
              "Error"},
         };
@@ -339,8 +341,8 @@ private slots:
                 QVERIFY(xdotool(command));
             }
             const QString title = QString::fromLatin1(step.message);
-            const QStringList search = {"search", "--all", "--onlyvisible", "--pid", pid, "--name",
-                                        '^' + title + '$'};
+            const QStringList search = {"search", "--all",  "--onlyvisible",  "--pid",
+                                        pid,      "--name", '^' + title + '$'};
             QVERIFY2(waitFor(search), qPrintable("no Message titled " + title));
             const QString message = xdotool(search)->section(u'\n', 0, 0);
             QCOMPARE(xprop(message, "_NET_WM_NAME"),
@@ -348,7 +350,8 @@ private slots:
             QVERIFY(!xprop(message, "_NET_WM_ALLOWED_ACTIONS").contains("MAXIMIZE"));
             QVERIFY(activeWindowBecomes(message));
             // Return presses OK; a key that came before the Message took the keyboard is lost, so
-            // it is pressed again until the Message has gone (Return presses nothing in the window).
+            // it is pressed again until the Message has gone (Return presses nothing in the
+            // window).
             const QDeadlineTimer deadline(kWaitMs);
             while (xdotoolFinds(search)) {
                 QVERIFY2(!deadline.hasExpired(), qPrintable("the Message " + title + " stayed"));
@@ -356,8 +359,8 @@ private slots:
                 QTest::qWait(500);
             }
 
-            const auto window = xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name",
-                                         "^Quenterra"});
+            const auto window =
+                xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Quenterra"});
             QVERIFY2(window && !window->isEmpty(), "the program's window did not appear");
             QCOMPARE(xprop(*window, "_NET_WM_NAME"),
                      QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"Quenterra  Ver 2.00\""));

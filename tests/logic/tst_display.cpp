@@ -20,13 +20,14 @@ struct Rig {
     FakeCaption lblNow{QStringLiteral("YY-MM-DD hh:mm:ss")};
     FakeRefreshTimer timer1;
     FakeMessages messages;
-    CountdownDisplay display{clock, selectors.targets(),
-                             {lblDJS, lblNow, timer1}, messages, ClockText(QLocale::c())};
+    CountdownDisplay display{
+        clock, selectors.targets(), {lblDJS, lblNow, timer1}, messages, ClockText(QLocale::c())};
 
     Rig() { selectors.setTarget(2015, 6, 2, 12, 30, 15); }
 };
 
-const ShownMessage kOutOfRange{QStringLiteral("Down Count Days Out of Range!"), QStringLiteral("Note")};
+const ShownMessage kOutOfRange{QStringLiteral("Down Count Days Out of Range!"),
+                               QStringLiteral("Note")};
 
 }  // namespace
 
@@ -61,7 +62,9 @@ private slots:
         Rig rig;
         rig.clock.set(now);
         bool timerWhileShown = true;
-        rig.messages.onShow = [&](const ShownMessage&) { timerWhileShown = rig.timer1.isEnabled(); };
+        rig.messages.onShow = [&](const ShownMessage&) {
+            timerWhileShown = rig.timer1.isEnabled();
+        };
 
         rig.display.ShowCountdown();
 
@@ -153,8 +156,8 @@ private slots:
             << QLocale::c() << midnight.addSecs(1) << "1 Jun 2015 00:00:01";
         QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << afternoon
                                 << "01.06.15 14:05:09";
-        QTest::newRow("US English") << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon
-                                    << "6/1/15 2:05:09 PM";
+        QTest::newRow("US English")
+            << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon << "6/1/15 2:05:09 PM";
     }
 
     void clockText()
@@ -169,10 +172,14 @@ private slots:
     {
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("without");
-        QTest::newRow("trailing zone") << "HH:mm:ss t" << "HH:mm:ss";
-        QTest::newRow("leading zone") << "t HH:mm:ss" << "HH:mm:ss";
-        QTest::newRow("long zone name") << "h:mm:ss AP tttt" << "h:mm:ss AP";
-        QTest::newRow("quoted t kept") << "H 'h' mm 'et' ss t" << "H 'h' mm 'et' ss";
+        QTest::newRow("trailing zone") << "HH:mm:ss t"
+                                       << "HH:mm:ss";
+        QTest::newRow("leading zone") << "t HH:mm:ss"
+                                      << "HH:mm:ss";
+        QTest::newRow("long zone name") << "h:mm:ss AP tttt"
+                                        << "h:mm:ss AP";
+        QTest::newRow("quoted t kept") << "H 'h' mm 'et' ss t"
+                                       << "H 'h' mm 'et' ss";
     }
 
     void timeZoneFieldsRemoved()

@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "system/ProgramFolder.h"
 #include "settings/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/Files.h"
 #include "support/TestMain.h"
+#include "system/ProgramFolder.h"
 
 using namespace quenterra;
 using namespace quenterra::test;

@@ -14,8 +14,9 @@ namespace {
 
 using Rig = SyncRig<FakeSerialComm, FakeTicks, FakePump>;
 
-const QStringList kFullSync{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
-                            "Output=Helld", "Output=06 05 04 01 02 03 00", "PortOpen=false"};
+const QStringList kFullSync{"CommPort=3",     "Settings=1200,n,8,1", "PortOpen=true",
+                            "DTREnable=true", "Output=Helld",        "Output=06 05 04 01 02 03 00",
+                            "PortOpen=false"};
 const QStringList kSteppedBar{"Max=3", "Min=0", "Value=1", "Value=2", "Value=3", "Value=0"};
 const ShownMessage kPortInUse{QStringLiteral("Port in use or not port"), QStringLiteral("Warning")};
 
@@ -42,8 +43,8 @@ private slots:
     void refusedPortNames_data()
     {
         QTest::addColumn<QString>("text");
-        for (const char* text : {"", "com3", "COM03", "COM3 ", " COM3", "COM 3", "COM0", "COM33",
-                                 "COM", "3"}) {
+        for (const char* text :
+             {"", "com3", "COM03", "COM3 ", " COM3", "COM 3", "COM0", "COM33", "COM", "3"}) {
             QTest::newRow(qPrintable(QStringLiteral("\"%1\"").arg(QLatin1String(text))))
                 << QString::fromLatin1(text);
         }
@@ -55,7 +56,8 @@ private slots:
         Rig rig;
         rig.sele.setText(text);
         rig.sync.CmdSendClick();
-        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Set Port Number Error!", "Error"}}));
+        QCOMPARE(rig.messages.shown,
+                 (std::vector<ShownMessage>{{"Set Port Number Error!", "Error"}}));
         QVERIFY(rig.comm.log.isEmpty());
         QVERIFY(rig.progress.history.isEmpty());
     }
@@ -76,8 +78,8 @@ private slots:
         FakeSerialComm comm;
         FakeMessages messages;
         QVERIFY(ReadComSet(FakeSelector({}, text), comm, messages));
-        QCOMPARE(comm.log, (QStringList{QStringLiteral("CommPort=%1").arg(port),
-                                        "Settings=1200,n,8,1"}));
+        QCOMPARE(comm.log,
+                 (QStringList{QStringLiteral("CommPort=%1").arg(port), "Settings=1200,n,8,1"}));
         QVERIFY(messages.shown.empty());
     }
 
@@ -95,7 +97,8 @@ private slots:
             << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=false"}
             << ShownMessage{"Open port fail!", "Error"};
         QTest::newRow("DTR cannot be set")
-            << "dtr" << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "PortOpen=false"}
+            << "dtr"
+            << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "PortOpen=false"}
             << kPortInUse;
         QTest::newRow("the target has passed")
             << "past"
@@ -112,8 +115,7 @@ private slots:
             << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
                            "PortOpen=false"}
             << ShownMessage{"Down Count Days Out of Range!", "Note"};
-        QTest::newRow("the port number is refused")
-            << "commport" << QStringList{} << kPortInUse;
+        QTest::newRow("the port number is refused") << "commport" << QStringList{} << kPortInUse;
         QTest::newRow("the line settings are refused")
             << "settings" << QStringList{"CommPort=3"} << kPortInUse;
         QTest::newRow("the busy test cannot read the port")

@@ -9,11 +9,11 @@
 #include <functional>
 #include <vector>
 
-#include "settings/ControlLists.h"
 #include "countdown/Countdown.h"
 #include "platform/Clock.h"
 #include "platform/Controls.h"
 #include "platform/Messages.h"
+#include "settings/ControlLists.h"
 #include "settings/SettingsStore.h"
 
 namespace quenterra::test {

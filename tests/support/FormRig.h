@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 
 #include "app/Form1.h"
+#include "support/FakeBadgeLink.h"
+#include "support/Fakes.h"
 #include "system/ProfileFile.h"
 #include "system/QtEventPump.h"
 #include "system/SystemTickCounter.h"
-#include "support/FakeBadgeLink.h"
-#include "support/Fakes.h"
 
 namespace quenterra::test {
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Test entry points that pin what the tests rely on: the time zone, the locale and a headless platform.
+// Test entry points that pin what the tests rely on: the time zone, the locale and a headless
+// platform.
 
 #include <QApplication>
 #include <QLocale>
@@ -27,15 +28,15 @@ inline void pinEnvironment(const char* timeZone)
 
 }  // namespace quenterra::test
 
-#define QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, zone)       \
-    int main(int argc, char** argv)                          \
-    {                                                        \
-        quenterra::test::pinEnvironment(zone);               \
-        QApplication app(argc, argv);                        \
-        app.setAttribute(Qt::AA_Use96Dpi, true);             \
-        TestObject tc;                                       \
-        QTEST_SET_MAIN_SOURCE_PATH                           \
-        return QTest::qExec(&tc, argc, argv);                \
+#define QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, zone) \
+    int main(int argc, char** argv)                   \
+    {                                                 \
+        quenterra::test::pinEnvironment(zone);        \
+        QApplication app(argc, argv);                 \
+        app.setAttribute(Qt::AA_Use96Dpi, true);      \
+        TestObject tc;                                \
+        QTEST_SET_MAIN_SOURCE_PATH                    \
+        return QTest::qExec(&tc, argc, argv);         \
     }
 
 #define QUENTERRA_TEST_MAIN(TestObject) QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, "UTC")

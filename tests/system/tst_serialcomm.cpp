@@ -10,18 +10,18 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <cstdlib>
 #include <termios.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <functional>
 #include <utility>
 
 #include "badge/PortMap.h"
-#include "system/QtSerialComm.h"
-#include "system/SerialDeviceList.h"
 #include "pty/PseudoTerminal.h"
 #include "support/TestMain.h"
+#include "system/QtSerialComm.h"
+#include "system/SerialDeviceList.h"
 
 using namespace quenterra;
 
@@ -164,9 +164,8 @@ private slots:
             << QStringList{"/dev/ttyUSB1", "/dev/ttyS10", "/dev/ttyACM0",  "/dev/ttyS2",
                            "/dev/ttyS31",  "/dev/ttyS32", "/dev/ttyUSB10", "/dev/ttyUSB2"}
             << Pins{} << QStringList{}
-            << QStringList{"3=/dev/ttyS2",   "4=/dev/ttyACM0", "5=/dev/ttyUSB1",
-                           "6=/dev/ttyUSB2", "7=/dev/ttyUSB10", "11=/dev/ttyS10",
-                           "32=/dev/ttyS31", "-/dev/ttyS32"};
+            << QStringList{"3=/dev/ttyS2",    "4=/dev/ttyACM0", "5=/dev/ttyUSB1", "6=/dev/ttyUSB2",
+                           "7=/dev/ttyUSB10", "11=/dev/ttyS10", "32=/dev/ttyS31", "-/dev/ttyS32"};
         QTest::newRow("console unnumbered")
             << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0"} << Pins{}
             << QStringList{"tty0", "ttyS0"}
@@ -357,29 +356,45 @@ private slots:
             r.comm.setPortOpen(true);
         });
         // Other programs' holds: the device is in use, and their locks stay as they were.
-        row("lock file of a live process, %10d", Kind::Busy, false, [](Rig& r) {
-            r.lockAsAnotherProgram("         1\n");
-            r.comm.setPortOpen(true);
-        }, "process 1");
-        row("lock file in Qt's lines naming another program", Kind::Busy, false, [](Rig& r) {
-            r.lockAsAnotherProgram("1\n/usr/bin/other\nhost\n");
-            r.comm.setPortOpen(true);
-        }, "process 1");
-        row("lock file naming no process", Kind::Busy, false, [](Rig& r) {
-            r.lockAsAnotherProgram("");
-            r.comm.setPortOpen(true);
-        }, "names no process");
-        row("flock on the device", Kind::Busy, false, [](Rig& r) {
-            r.otherHolder = ::open(QFile::encodeName(r.slavePath).constData(), O_RDWR | O_NOCTTY);
-            QVERIFY(::flock(r.otherHolder, LOCK_EX | LOCK_NB) == 0);
-            r.othersHolds.push_back([&r] { return !r.slaveLockable(); });
-            r.comm.setPortOpen(true);
-        }, QStringLiteral("(process %1)").arg(::getpid()));
-        row("exclusive flag of another program", Kind::Busy, false, [](Rig& r) {
-            QVERIFY(::ioctl(r.slave, TIOCEXCL) == 0);
-            r.othersHolds.push_back([&r] { return r.slaveExclusive(); });
-            r.comm.setPortOpen(true);
-        }, "exclusive use");
+        row(
+            "lock file of a live process, %10d", Kind::Busy, false,
+            [](Rig& r) {
+                r.lockAsAnotherProgram("         1\n");
+                r.comm.setPortOpen(true);
+            },
+            "process 1");
+        row(
+            "lock file in Qt's lines naming another program", Kind::Busy, false,
+            [](Rig& r) {
+                r.lockAsAnotherProgram("1\n/usr/bin/other\nhost\n");
+                r.comm.setPortOpen(true);
+            },
+            "process 1");
+        row(
+            "lock file naming no process", Kind::Busy, false,
+            [](Rig& r) {
+                r.lockAsAnotherProgram("");
+                r.comm.setPortOpen(true);
+            },
+            "names no process");
+        row(
+            "flock on the device", Kind::Busy, false,
+            [](Rig& r) {
+                r.otherHolder =
+                    ::open(QFile::encodeName(r.slavePath).constData(), O_RDWR | O_NOCTTY);
+                QVERIFY(::flock(r.otherHolder, LOCK_EX | LOCK_NB) == 0);
+                r.othersHolds.push_back([&r] { return !r.slaveLockable(); });
+                r.comm.setPortOpen(true);
+            },
+            QStringLiteral("(process %1)").arg(::getpid()));
+        row(
+            "exclusive flag of another program", Kind::Busy, false,
+            [](Rig& r) {
+                QVERIFY(::ioctl(r.slave, TIOCEXCL) == 0);
+                r.othersHolds.push_back([&r] { return r.slaveExclusive(); });
+                r.comm.setPortOpen(true);
+            },
+            "exclusive use");
         row("port 0", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(0); });
         row("port 33", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(33); });
         row("bad settings", Kind::InvalidValue, false,

@@ -4,12 +4,12 @@
 #include <QTest>
 
 #include "badge/BadgeSync.h"
-#include "system/QtEventPump.h"
-#include "system/QtSerialComm.h"
-#include "system/SystemTickCounter.h"
 #include "support/MasterReader.h"
 #include "support/SyncRig.h"
 #include "support/TestMain.h"
+#include "system/QtEventPump.h"
+#include "system/QtSerialComm.h"
+#include "system/SystemTickCounter.h"
 
 using namespace quenterra;
 using namespace quenterra::test;

@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "settings/ControlLists.h"
 #include "app/Form1.h"
+#include "settings/ControlLists.h"
 #include "support/Files.h"
 #include "support/FormRig.h"
 #include "support/TestMain.h"
@@ -236,8 +236,7 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         auto row = [](const char* name, const char* text) {
-            QTest::newRow(qPrintable(QStringLiteral("%1 \"%2\"").arg(name, text)))
-                << name << text;
+            QTest::newRow(qPrintable(QStringLiteral("%1 \"%2\"").arg(name, text))) << name << text;
         };
         row("Label1", "  Quenterra Badge  ");
         row("LblDJS", "-5087:-7:29:36  ");
@@ -272,8 +271,9 @@ private slots:
             const QRectF cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
             const qreal textEnd = edit->contentsRect().left() + 2 +
                                   QFontMetricsF(edit->font()).horizontalAdvance(text);
-            QVERIFY2(qAbs(cursor.center().x() - textEnd) < 1,
-                     qPrintable(QStringLiteral("scrolled by %1 px").arg(textEnd - cursor.center().x())));
+            QVERIFY2(
+                qAbs(cursor.center().x() - textEnd) < 1,
+                qPrintable(QStringLiteral("scrolled by %1 px").arg(textEnd - cursor.center().x())));
             QVERIFY(cursor.center().x() < edit->contentsRect().right() - 2);
             return;
         }

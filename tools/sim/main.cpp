@@ -15,8 +15,8 @@
 #include <QTimer>
 
 #include <fcntl.h>
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
