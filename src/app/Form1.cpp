@@ -235,7 +235,7 @@ SettingsSelectors Form1::settingsSelectors()
 
 void Form1::load()
 {
-    settings_.Load(settingsSelectors());
+    settings_.load(settingsSelectors());
     display_->ShowCountdown();
     const PortMap ports = services_.mapPorts ? services_.mapPorts(settings_.portPins()) : PortMap();
     const auto outcomes = ProbePorts(services_.comm, *sele_);
@@ -260,7 +260,7 @@ void Form1::closeEvent(QCloseEvent* event)
     }
     if (!unloaded_) {
         unloaded_ = true;
-        settings_.Save(settingsSelectors());  // a failed write stays silent; the program still ends
+        settings_.save(settingsSelectors());  // a failed write stays silent; the program still ends
         timer1_->stop();
     }
     event->accept();
@@ -268,12 +268,12 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::onTimer1()
 {
-    display_->Tick();
+    display_->tick();
 }
 
 void Form1::onCmdSend()
 {
-    sync_->CmdSendClick();
+    sync_->cmdSendClick();
     if (closeAfterSync_ && !sync_->inProgress()) {
         closeAfterSync_ = false;
         close();

@@ -69,7 +69,7 @@ BadgeSync::BadgeSync(Services services, TargetSelectors targets, Controls contro
 {
 }
 
-void BadgeSync::CmdSendClick()
+void BadgeSync::cmdSendClick()
 {
     const DepthGuard guard(depth_);
     SerialComm& comm = services_.comm;

@@ -55,7 +55,7 @@ public:
     // The press of "Sync". A press while the port is open (a sync is running) is refused with a
     // Message; otherwise the port is resolved, the sync runs, and the port is closed whatever
     // happened.
-    void CmdSendClick();
+    void cmdSendClick();
 
     // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes
     // the frame land just after a whole second (up to a second), sends the wake string and the sync

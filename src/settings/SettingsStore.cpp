@@ -46,7 +46,7 @@ SettingsStore::SettingsStore(SettingsLocation location, SettingsFiles& files)
 {
 }
 
-void SettingsStore::Load(SettingsSelectors selectors)
+void SettingsStore::load(SettingsSelectors selectors)
 {
     const IniDocument document(files_->read(location_.loadPath).value_or(QByteArray()));
     const bool sameFile = location_.savePath == location_.loadPath;
@@ -75,7 +75,7 @@ void SettingsStore::Load(SettingsSelectors selectors)
     }
 }
 
-bool SettingsStore::Save(SettingsSelectors selectors) const
+bool SettingsStore::save(SettingsSelectors selectors) const
 {
     const auto list = inRowOrder(selectors);
     const QFileInfo file(location_.savePath);

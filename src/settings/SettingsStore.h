@@ -67,13 +67,13 @@ public:
 
     // Reads the file once and sets the seven list positions. A stored value that fits no item of
     // its selector leaves that selector with no item chosen.
-    void Load(SettingsSelectors selectors);
+    void load(SettingsSelectors selectors);
 
     // Writes the seven values back in one atomic replacement of the file. A key that was changed in
     // the file while the program ran keeps the file's text, and a value that fitted no item is
     // written back as it was read. False when the file could not be written (the caller stays
     // silent).
-    bool Save(SettingsSelectors selectors) const;
+    bool save(SettingsSelectors selectors) const;
 
     // "COM7" -> "/dev/serial/by-id/usb-...": port numbers the user pinned to devices, as loaded.
     const QMap<int, QString>& portPins() const { return portPins_; }

@@ -33,7 +33,7 @@ public:
     // Claims the device at `location` (its real path), named `what` in messages ("COM3
     // (/dev/ttyUSB0)"). Throws CommError: Busy when another program holds it (the message names
     // that program where it can be known), NoSuchPort, PermissionDenied or Device otherwise.
-    static DeviceClaim Take(const QString& location, const QString& what,
+    static DeviceClaim take(const QString& location, const QString& what,
                             const QStringList& lockDirectories = SerialLockDirectories());
 
     // Lets the device go; closing the descriptor releases the flock.

@@ -14,7 +14,7 @@ void DeviceClaim::release()
     descriptor_ = -1;
 }
 
-DeviceClaim DeviceClaim::Take(const QString& location, const QString& what,
+DeviceClaim DeviceClaim::take(const QString& location, const QString& what,
                               const QStringList& lockDirectories)
 {
     Q_UNUSED(location);

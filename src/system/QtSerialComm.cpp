@@ -157,7 +157,7 @@ void QtSerialComm::open()
 
     // Before Qt's serial port, which takes any lock file it cannot read as its own for stale, and
     // whose open passes another program's exclusive flag when run by the superuser.
-    DeviceClaim claim = DeviceClaim::Take(location, what);
+    DeviceClaim claim = DeviceClaim::take(location, what);
 
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(location);

@@ -94,12 +94,12 @@ private slots:
         rig.clock.set(QDateTime(QDate(2015, 6, 2), QTime(12, 30, 14)));
         rig.display.ShowCountdown();
 
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:01  "));
         QCOMPARE(rig.lblNow.caption(), QStringLiteral("2 Jun 2015 12:30:14"));
         rig.clock.advance(1);
         for (int i = 0; i < 3; ++i) {
-            rig.display.Tick();
+            rig.display.tick();
             QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:00  "));
             QVERIFY(rig.timer1.isEnabled());
         }
@@ -111,7 +111,7 @@ private slots:
             clockWhileShown = rig.lblNow.caption();
             rig.clock.advance(7);  // the user takes a while to dismiss it
         };
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kOutOfRange});
         QVERIFY(!rig.timer1.isEnabled());
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:-1  "));
@@ -125,21 +125,21 @@ private slots:
     {
         Rig rig;
         rig.display.ShowCountdown();
-        rig.display.Tick();
+        rig.display.tick();
         const int countdownWrites = rig.lblDJS.writes;
         const int clockWrites = rig.lblNow.writes;
         for (int beat = 0; beat < 19; ++beat) {
-            rig.display.Tick();
+            rig.display.tick();
         }
         QCOMPARE(rig.lblDJS.writes, countdownWrites);
         QCOMPARE(rig.lblNow.writes, clockWrites);
         rig.clock.advance(1);
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  001:00:30:14  "));
         QCOMPARE(rig.lblNow.caption(), QStringLiteral("1 Jun 2015 12:00:01"));
         // A changed target shows at the next beat, within the same second.
         rig.selectors.hour.setListPosition(13);
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  001:01:30:14  "));
     }
 

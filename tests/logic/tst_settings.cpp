@@ -52,10 +52,10 @@ private slots:
     {
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
         QVERIFY2(!QFile::exists(path()), "the load creates no file");
-        QVERIFY(settings.Save(selectors.settings()));
+        QVERIFY(settings.save(selectors.settings()));
         QCOMPARE(ReadFile(path()), kDefaultFile);
     }
 
@@ -64,9 +64,9 @@ private slots:
         QVERIFY(WriteFile(path(), "[ShowBright]\nBrightValue=2\n"));
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "2"}));
-        QVERIFY(settings.Save(selectors.settings()));
+        QVERIFY(settings.save(selectors.settings()));
         QCOMPARE(ReadFile(path()),
                  QByteArray("[ShowBright]\nBrightValue=2\n[Target Date]\nYear=2012\nMonth=12\n"
                             "Day=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"));
@@ -138,14 +138,14 @@ private slots:
         QVERIFY(WriteFile(path(), file));
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.positions(), positions);
         for (const FakeSelector* s : {&selectors.year, &selectors.month, &selectors.bright}) {
             if (s->listPosition() == -1) {
                 QCOMPARE(s->text(), QString());
             }
         }
-        QVERIFY(settings.Save(selectors.settings()));
+        QVERIFY(settings.save(selectors.settings()));
         QCOMPARE(ReadFile(path()), saved.isEmpty() ? file : saved);
     }
 
@@ -166,9 +166,9 @@ private slots:
                     list[other]->setListPosition(position);
                     chosen << position;
                 }
-                QVERIFY(SettingsStore({path(), path()}, DiskFiles()).Save(selectors.settings()));
+                QVERIFY(SettingsStore({path(), path()}, DiskFiles()).save(selectors.settings()));
                 Selectors reloaded;
-                store().Load(reloaded.settings());
+                store().load(reloaded.settings());
                 QCOMPARE(reloaded.positions(), chosen);
                 QFile::remove(path());
             }
@@ -184,10 +184,10 @@ private slots:
         QVERIFY(WriteFile(path(), file));
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.positions(), (QList<int>{3, 2, 7, 7, 5, 0, 1}));
         QCOMPARE(settings.portPins(), (QMap<int, QString>{{7, QStringLiteral("/dev/pts/9")}}));
-        QVERIFY(settings.Save(selectors.settings()));
+        QVERIFY(settings.save(selectors.settings()));
         QCOMPARE(ReadFile(path()), file);
     }
 
@@ -198,10 +198,10 @@ private slots:
         QVERIFY(WriteFile(path(), "[Target Date]\nYear=2015\nMonth=3\nDay=8\n"));
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QVERIFY(
             WriteFile(path(), "[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n"));
-        QVERIFY(settings.Save(selectors.settings()));
+        QVERIFY(settings.save(selectors.settings()));
         QCOMPARE(ReadFile(path()),
                  QByteArray("[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n"
                             "[Target Time]\nHour=23\nMinute=59\nSecond=59\n"));
@@ -215,9 +215,9 @@ private slots:
         const QString inside = plainFile + QStringLiteral("/Vorlenta.ini");
         Selectors selectors;
         SettingsStore settings({inside, inside}, DiskFiles());
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
-        QVERIFY(!settings.Save(selectors.settings()));
+        QVERIFY(!settings.save(selectors.settings()));
         QCOMPARE(ReadFile(plainFile), QByteArray("x"));
     }
 
@@ -326,9 +326,9 @@ private slots:
         const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
         Selectors selectors;
         SettingsStore settings({program, userCopy}, DiskFiles());
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.year.text(), QStringLiteral("2027"));
-        QVERIFY(settings.Save(selectors.settings()));
+        QVERIFY(settings.save(selectors.settings()));
         QCOMPARE(ReadFile(userCopy),
                  QByteArray("[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
                             "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\n"

@@ -30,7 +30,7 @@ private slots:
     {
         Rig rig;
         const quint32 start = rig.ticks.now();
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.log, kFullSync);
         QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 06050401020300"));
         QCOMPARE(rig.progress.history, kSteppedBar);
@@ -55,7 +55,7 @@ private slots:
         QFETCH(QString, text);
         Rig rig;
         rig.sele.setText(text);
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.messages.shown,
                  (std::vector<ShownMessage>{{"Set Port Number Error!", "Error"}}));
         QVERIFY(rig.comm.log.isEmpty());
@@ -147,7 +147,7 @@ private slots:
         } else if (fault == "busy read") {
             rig.comm.failPortOpenRead = true;
         }
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.log, log);
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{message});
         QVERIFY(rig.comm.sent.isEmpty());
@@ -161,7 +161,7 @@ private slots:
     {
         Rig rig;
         rig.comm.failClose = true;
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.sent.size(), 12);
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kPortInUse});
     }
@@ -185,7 +185,7 @@ private slots:
         rig.comm.failTextOutput = fault == "text";
         rig.comm.failByteOutput = fault == "bytes";
         rig.comm.failOutBufferCount = fault == "count";
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.sent, sent);
         QCOMPARE(rig.progress.history, kSteppedBar);
         QVERIFY(rig.messages.shown.empty());
@@ -203,7 +203,7 @@ private slots:
                 pumpsAtDrainEnd = rig.pump.pumps;
             }
         };
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QVERIFY(pumpsAtDrainEnd >= 6);  // 12 bytes, two leave per pass (one read here, one there)
         QCOMPARE(rig.progress.history, kSteppedBar);
     }
@@ -213,7 +213,7 @@ private slots:
         Rig rig;
         rig.comm.drainPerRead = 0;
         const quint32 start = rig.ticks.now();
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Send timeout!", "Error"}}));
         QVERIFY(rig.ticks.now() - start > 2000);
         QVERIFY(rig.ticks.now() - start < 2100);
@@ -236,11 +236,11 @@ private slots:
                     rig.ticks.advance(5000);  // the user reads it for five seconds
                     dismissedAt = rig.ticks.now();
                 };
-                rig.sync.CmdSendClick();
+                rig.sync.cmdSendClick();
                 QVERIFY(rig.sync.inProgress());
             }
         };
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Sending!", "Waits"}}));
         QCOMPARE(rig.comm.log, kFullSync);
         QCOMPARE(rig.progress.history, kSteppedBar);
@@ -255,7 +255,7 @@ private slots:
         rig.clock.set(QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)));
         rig.clock.upcoming = {QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)),
                               QDateTime(QDate(2015, 10, 4), QTime(16, 5, 7))};
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 00000000000000"));
         QVERIFY(rig.messages.shown.empty());
     }

@@ -54,7 +54,7 @@ QList<int> positionsOf(const Target& target)
 int loadedTarget(const QString& path)
 {
     HiddenSelectors selectors;
-    SettingsStore({path, path}, DiskFiles()).Load(selectors.settings());
+    SettingsStore({path, path}, DiskFiles()).load(selectors.settings());
     for (int which = 0; which < 2; ++which) {
         if (selectors.positions() == positionsOf(kTargets[which])) {
             return which;
@@ -68,9 +68,9 @@ bool saveTarget(const QString& path, const Target& target)
 {
     HiddenSelectors selectors;
     SettingsStore store({path, path}, DiskFiles());
-    store.Load(selectors.settings());
+    store.load(selectors.settings());
     choose(selectors, target);
-    return store.Save(selectors.settings());
+    return store.save(selectors.settings());
 }
 
 void writeOut(char c)
@@ -91,9 +91,9 @@ int keepSaving(const QString& path)
     SettingsStore store({path, path}, DiskFiles());
     writeOut('r');
     for (;;) {
-        store.Load(selectors.settings());
+        store.load(selectors.settings());
         choose(selectors, kTargets[selectors.positions() == first ? 1 : 0]);
-        if (!store.Save(selectors.settings())) {
+        if (!store.save(selectors.settings())) {
             std::fprintf(stderr, "the save failed\n");
             return 1;
         }

@@ -87,7 +87,7 @@ private slots:
         Rig rig;
         QVERIFY(rig.pty.isValid());
         MasterReader reader(rig.pty.master());
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
 
         QVERIFY(rig.messages.shown.empty());
         QVERIFY(!rig.comm.portOpen());
@@ -102,9 +102,9 @@ private slots:
     {
         Rig rig;
         MasterReader reader(rig.pty.master());
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         rig.clock.advance(1);
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QVERIFY(rig.messages.shown.empty());
         QTRY_COMPARE(reader.received(),
                      QByteArray::fromHex("48656C6C64 06050401020300 48656C6C64 05050401020300"));
@@ -118,7 +118,7 @@ private slots:
         rig.comm.afterWake = [&] { rig.pty.closeMaster(); };
         QElapsedTimer timer;
         timer.start();
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QVERIFY2(timer.elapsed() < 10000, "the sync must not hang");
         QVERIFY(!rig.comm.portOpen());
         QCOMPARE(rig.progress.history.last(), QStringLiteral("Value=0"));
@@ -126,7 +126,7 @@ private slots:
 
         rig.comm.afterWake = nullptr;
         rig.messages.shown.clear();
-        rig.sync.CmdSendClick();  // the device is gone for good now
+        rig.sync.cmdSendClick();  // the device is gone for good now
         QVERIFY(!rig.comm.portOpen());
         QCOMPARE(rig.messages.shown,
                  (std::vector<ShownMessage>{{"Port in use or not port", "Warning"}}));
