@@ -64,7 +64,7 @@
 #include "common/CountingMessages.h"
 #include "common/Median.h"
 #include "pty/PseudoTerminal.h"
-#include "system/ProfileFile.h"
+#include "system/DiskSettingsFiles.h"
 #include "system/QtEventPump.h"
 #include "system/QtSerialComm.h"
 #include "system/SystemClock.h"

@@ -3,12 +3,13 @@
 
 #include "app/Form1.h"
 #include "app/Look.h"
-#include "system/ProfileFile.h"
+#include "system/DiskSettingsFiles.h"
 #include "system/ProgramFolder.h"
 #include "system/QtEventPump.h"
 #include "system/QtMessages.h"
 #include "system/QtSerialComm.h"
 #include "system/SerialDeviceList.h"
+#include "system/SettingsLocation.h"
 #include "system/SystemClock.h"
 #include "system/SystemTickCounter.h"
 

@@ -1,7 +1,6 @@
 #include "badge/PortMap.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -79,16 +78,16 @@ bool NaturallyBefore(const QString& a, const QString& b)
     return a < b;  // equal up to leading zeros: still a fixed order
 }
 
-// The path with symbolic links resolved, so that two names of one device compare equal.
-QString CanonicalPath(const QString& path)
+// The path by which two names of one device compare equal.
+QString CanonicalPath(const QString& path, const RealPath& realPath)
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+    const QString real = realPath(path);
+    return real.isEmpty() ? QDir::cleanPath(path) : real;
 }
 
 QString DeviceName(const SerialDevice& device)
 {
-    return QFileInfo(device.path).fileName();
+    return device.path.mid(device.path.lastIndexOf(u'/') + 1);
 }
 
 // Leaves out macOS's tty.X where cu.X names the same device.
@@ -172,7 +171,7 @@ void PortMap::addUnnumbered(const UnnumberedDevice& device)
 }
 
 PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<int, QString>& pins,
-                          const QStringList& consoleNames)
+                          const QStringList& consoleNames, const RealPath& realPath)
 {
     const QList<SerialDevice> listed = WithoutCalloutTwins(systemDevices);
     PortMap map;
@@ -184,10 +183,10 @@ PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<i
         if (!IsPortNumber(pin.key()) || path.isEmpty()) {
             continue;
         }
-        const QString canonical = CanonicalPath(path);
+        const QString canonical = CanonicalPath(path, realPath);
         SerialDevice device{path, QString()};
         for (const SerialDevice& candidate : listed) {
-            if (CanonicalPath(candidate.path) == canonical) {
+            if (CanonicalPath(candidate.path, realPath) == canonical) {
                 device.description = candidate.description;
                 break;
             }
@@ -198,7 +197,7 @@ PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<i
 
     QList<Candidate> candidates;
     for (const SerialDevice& device : listed) {
-        const QString canonical = CanonicalPath(device.path);
+        const QString canonical = CanonicalPath(device.path, realPath);
         if (taken.contains(canonical)) {
             continue;  // pinned, or listed twice
         }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace quenterra {
@@ -57,10 +58,14 @@ private:
     QList<UnnumberedDevice> unnumbered_;
 };
 
+// The real path of a device, symbolic links resolved, so that two names of one device compare
+// equal; empty when it cannot be resolved (the device is not there).
+using RealPath = std::function<QString(const QString& path)>;
+
 // Numbers the devices the system lists, the way this program does on Linux and macOS:
 // - a pin (number -> device path chosen by the user) makes that number stand for that path,
-//   listed or not; a listed device that a pin names (symbolic links resolved) is not numbered
-//   again, and lends its description to the pin;
+//   listed or not; a listed device that a pin names (symbolic links resolved by realPath) is not
+//   numbered again, and lends its description to the pin;
 // - a built-in UART ttySn is COM(n+1): ttyS0 is COM1, ttyS1 is COM2, as on the PCs where COM1 and
 //   COM2 are the on-board ports. One whose number a pin gives to another device, or above COM32,
 //   gets no number;
@@ -71,7 +76,7 @@ private:
 //   console. Neither do devices for which no number is left;
 // - of macOS's pair tty.X / cu.X for one device only cu.X is kept.
 PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<int, QString>& pins,
-                          const QStringList& consoleNames);
+                          const QStringList& consoleNames, const RealPath& realPath);
 
 // Numbers the devices the way this program does on Windows: COMn stands for the device "COMn",
 // described as the system lists it; pins take precedence. Listed ports above COM32, and ports

@@ -1,8 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <limits>
 
@@ -21,25 +19,6 @@ std::array<Selector*, kSettingRows.size()> inRowOrder(const SettingsSelectors& s
 constexpr QByteArrayView kPortsSection = "Ports";
 
 }  // namespace
-
-SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder)
-{
-    const QString userCopy = QDir(userFolder).filePath(kSettingsFileName);
-    if (programFolder.isEmpty() || QDir::isRelativePath(programFolder)) {
-        return {userCopy, userCopy};
-    }
-    const QString besideProgram = QDir(programFolder).filePath(kSettingsFileName);
-    const QFileInfo folder(programFolder);
-    // A program installed under /usr never writes its own folder, not even when root runs it. The
-    // folder's real name counts, also when it is reached through a link.
-    const QString real = folder.canonicalFilePath();
-    const bool installed = (real.isEmpty() ? QDir::cleanPath(folder.absoluteFilePath()) : real)
-                               .startsWith(QStringLiteral("/usr/"));
-    if (!installed && folder.isDir() && folder.isWritable()) {
-        return {besideProgram, besideProgram};
-    }
-    return {QFileInfo::exists(userCopy) ? userCopy : besideProgram, userCopy};
-}
 
 SettingsStore::SettingsStore(SettingsLocation location, SettingsFiles& files)
     : location_(std::move(location)), files_(&files)
@@ -78,13 +57,9 @@ void SettingsStore::load(SettingsSelectors selectors)
 bool SettingsStore::save(SettingsSelectors selectors) const
 {
     const auto list = inRowOrder(selectors);
-    const QFileInfo file(location_.savePath);
-    if (!file.dir().exists() && !QDir().mkpath(file.absolutePath())) {
-        return false;
-    }
     // The user's copy starts as a copy of the file it was loaded from, comments and pins included.
     std::optional<QByteArray> seed;
-    if (location_.savePath != location_.loadPath && !file.exists()) {
+    if (location_.savePath != location_.loadPath && !files_->exists(location_.savePath)) {
         seed = files_->read(location_.loadPath);
     }
     return files_->update(location_.savePath, [&](IniDocument& document) {

@@ -50,13 +50,6 @@ struct SettingsLocation {
 
 inline const QString kSettingsFileName = QStringLiteral("Vorlenta.ini");
 
-// Where the settings file is: beside the program, in programFolder, when that folder can be
-// written. Otherwise, and always for a program installed under /usr, it is the user's own copy in
-// userFolder; until that copy exists, the load starts from the file beside the program. Without a
-// program folder (empty or not an absolute path) only the user's copy is used, never a file in the
-// working folder.
-SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder);
-
 // The settings file: the target moment and the brightness, read into the hidden selectors at start
 // and written back at exit. Also the user's pins of port numbers to devices (section "Ports"),
 // which are only ever read.
@@ -75,10 +68,9 @@ public:
     // silent).
     bool save(SettingsSelectors selectors) const;
 
-    // "COM7" -> "/dev/serial/by-id/usb-...": port numbers the user pinned to devices, as loaded.
+    // 7 -> "/dev/serial/by-id/usb-...": the port numbers the user pinned to devices (keys "COM7"
+    // of the section "Ports"), as the last load read them; empty before the first load.
     const QMap<int, QString>& portPins() const { return portPins_; }
-
-    const SettingsLocation& location() const { return location_; }
 
 private:
     struct Loaded {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/SettingsFiles.h"
 #include "settings/IniDocument.h"
 
 #include <QByteArray>
@@ -19,8 +18,6 @@ public:
     static constexpr qint64 kMaxBytes = qint64(1) << 20;
 
     explicit ProfileFile(QString path);
-
-    const QString& path() const;
 
     // The file's bytes; nullopt when it is missing or cannot be read. Only a regular file of at
     // most kMaxBytes is read, and reading never waits: a pipe or a device counts as unreadable.
@@ -50,13 +47,6 @@ public:
 private:
     QString path_;
     std::function<bool()> beforeReplace_;
-};
-
-// The settings files as ProfileFile reads and saves them.
-class DiskSettingsFiles final : public SettingsFiles {
-public:
-    std::optional<QByteArray> read(const QString& path) const override;
-    bool update(const QString& path, const std::function<void(IniDocument&)>& edit) override;
 };
 
 }  // namespace quenterra

@@ -1,8 +1,15 @@
 #include "system/SerialDeviceList.h"
 
+#include <QFileInfo>
+
 #include <utility>
 
 namespace quenterra {
+
+QString RealDevicePath(const QString& path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
 
 SerialDeviceList::SerialDeviceList(Lister lister) : lister_(std::move(lister)) {}
 

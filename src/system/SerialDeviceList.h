@@ -19,6 +19,9 @@ QStringList SystemConsoleNames();
 // the kernel knows), and needs nothing of the user interface, so it may run on a thread of its own.
 QList<SerialDevice> SystemSerialDevices();
 
+// The device path with symbolic links resolved; empty when there is nothing at path.
+QString RealDevicePath(const QString& path);
+
 // The map of the given devices, numbered the way this platform does, with the user's pins.
 PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins);
 

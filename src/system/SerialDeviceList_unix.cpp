@@ -30,7 +30,7 @@ QList<SerialDevice> SystemSerialDevices()
 
 PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins)
 {
-    return AssignPortNumbers(devices, pins, SystemConsoleNames());
+    return AssignPortNumbers(devices, pins, SystemConsoleNames(), RealDevicePath);
 }
 
 }  // namespace quenterra

@@ -8,7 +8,7 @@
 #include "app/Form1.h"
 #include "support/FakeBadgeLink.h"
 #include "support/Fakes.h"
-#include "system/ProfileFile.h"
+#include "system/DiskSettingsFiles.h"
 #include "system/QtEventPump.h"
 #include "system/SystemTickCounter.h"
 

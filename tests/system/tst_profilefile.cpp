@@ -1,12 +1,18 @@
 #include "system/ProfileFile.h"
 
+#include "settings/SettingsStore.h"
+#include "support/Fakes.h"
 #include "support/Files.h"
 #include "support/PrivateProfile.h"
 #include "support/TestMain.h"
+#include "system/DiskSettingsFiles.h"
+#include "system/ProgramFolder.h"
+#include "system/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -20,6 +26,19 @@
 
 using namespace quenterra;
 using namespace quenterra::test;
+
+namespace {
+
+// A path as the folder's real name and the file's name, also for a folder reached through a link.
+QString where(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString folder = QFileInfo(file.path()).canonicalFilePath();
+    return (folder.isEmpty() ? QDir::cleanPath(file.absolutePath()) : folder) + '/' +
+           file.fileName();
+}
+
+}  // namespace
 
 class TestProfileFile : public QObject {
     Q_OBJECT
@@ -35,6 +54,11 @@ private slots:
     void writesThroughSymbolicLink_data();
     void writesThroughSymbolicLink();
     void concurrentSavesLoseNothing();
+    void unwritableFolder();
+    void location_data();
+    void location();
+    void installedUnderUsrUsesTheUserCopy();
+    void firstSaveOfAnInstalledProgram();
 
 private:
     QTemporaryDir dir_;
@@ -288,6 +312,137 @@ void TestProfileFile::concurrentSavesLoseNothing()
     for (int key = 0; key < kWriters * kKeys; ++key) {
         QCOMPARE(GetPrivateProfileIntA("S", QByteArray::number(key), 0, path_), 1);
     }
+}
+
+// A folder that cannot be written: the save fails quietly and leaves nothing behind.
+void TestProfileFile::unwritableFolder()
+{
+    const QString plainFile = dir_.filePath(QStringLiteral("not-a-folder"));
+    QVERIFY(WriteFile(plainFile, "x"));
+    const QString inside = plainFile + QStringLiteral("/Vorlenta.ini");
+    HiddenSelectors selectors;
+    DiskSettingsFiles files;
+    SettingsStore settings({inside, inside}, files);
+    settings.load(selectors.settings());
+    QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
+    QVERIFY(!settings.save(selectors.settings()));
+    QCOMPARE(ReadFile(plainFile), QByteArray("x"));
+}
+
+// An installed program cannot write its own folder: the user's copy holds the settings, and
+// until it exists, the file beside the program is the starting point. The program's folder is
+// found from the executable's path as the system gives it.
+void TestProfileFile::location_data()
+{
+    QTest::addColumn<QByteArray>("folderName");  // empty: the executable's path is unknown
+    QTest::addColumn<bool>("programFolderWritable");
+    QTest::addColumn<bool>("besideProgram");
+    QTest::addColumn<bool>("userCopy");
+    QTest::addColumn<QString>("load");
+    QTest::addColumn<QString>("save");
+    QTest::newRow("portable") << QByteArray("bin") << true << true << false << "program"
+                              << "program";
+    QTest::newRow("portable, a user copy is ignored")
+        << QByteArray("bin") << true << true << true << "program"
+        << "program";
+    QTest::newRow("installed, first run")
+        << QByteArray("bin") << false << false << false << "program"
+        << "user";
+    QTest::newRow("installed, starting from the file beside the program")
+        << QByteArray("bin") << false << true << false << "program"
+        << "user";
+    QTest::newRow("installed, the user's copy exists")
+        << QByteArray("bin") << false << true << true << "user"
+        << "user";
+    QTest::newRow("portable, in a folder whose name is no valid text")
+        << QByteArray("R\xE9ka") << true << true << false << "program"
+        << "program";
+    QTest::newRow("no program folder: never the working folder's file")
+        << QByteArray() << false << false << false << "user"
+        << "user";
+}
+
+void TestProfileFile::location()
+{
+    QFETCH(QByteArray, folderName);
+    QFETCH(bool, programFolderWritable);
+    QFETCH(bool, besideProgram);
+    QFETCH(bool, userCopy);
+    QFETCH(QString, load);
+    QFETCH(QString, save);
+    QTemporaryDir root;
+    const QByteArray rootName = QFile::encodeName(root.path());
+    // Tests may run as root, whom permissions do not stop: a program "folder" that is a plain
+    // file can be written by no one.
+    const QByteArray program = rootName + '/' + (folderName.isEmpty() ? "bin" : folderName);
+    const QString user = root.filePath(QStringLiteral("config/quenterra"));
+    if (programFolderWritable || besideProgram) {
+        QCOMPARE(::mkdir(program.constData(), 0700), 0);
+    }
+    if (besideProgram) {
+        QVERIFY(WriteNative(program + "/Vorlenta.ini", "[ShowBright]\nBrightValue=2\n"));
+    }
+    if (userCopy) {
+        QVERIFY(QDir().mkpath(user));
+        QVERIFY(WriteFile(user + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=3\n"));
+    }
+    const QString notAFolder = root.filePath(QStringLiteral("plain"));
+    QVERIFY(WriteFile(notAFolder, "x"));
+    // A file in the working folder that must never be taken for the settings file.
+    const QString workingFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(root.path()));
+    QVERIFY(WriteFile(QStringLiteral("Vorlenta.ini"), "[ShowBright]\nBrightValue=1\n"));
+    // QTemporaryDir cannot remove what has no valid text for a name.
+    const auto cleanUp = qScopeGuard([&] {
+        QDir::setCurrent(workingFolder);
+        ::unlink((program + "/Vorlenta.ini").constData());
+        ::rmdir(program.constData());
+    });
+    const QByteArray folder = programFolderWritable ? program : QFile::encodeName(notAFolder);
+    const SettingsLocation location = LocateSettings(
+        ProgramFolder(folderName.isEmpty() ? QByteArray() : folder + "/quenterra"), user);
+
+    const QByteArray programFile = folder + "/Vorlenta.ini";
+    const QString userFile = user + QStringLiteral("/Vorlenta.ini");
+    QCOMPARE(where(location.loadPath),
+             where(load == "program" ? QFile::decodeName(programFile) : userFile));
+    QCOMPARE(where(location.savePath),
+             where(save == "program" ? QFile::decodeName(programFile) : userFile));
+    // What the load reads is the file it should read, whatever its folder is called.
+    QCOMPARE(ReadFile(location.loadPath),
+             load == "program" ? ReadNative(programFile) : ReadFile(userFile));
+}
+
+void TestProfileFile::installedUnderUsrUsesTheUserCopy()
+{
+    const SettingsLocation location =
+        LocateSettings(QStringLiteral("/usr/bin"), QStringLiteral("/home/u/.config/quenterra"));
+    QCOMPARE(location.loadPath, QStringLiteral("/usr/bin/Vorlenta.ini"));
+    QCOMPARE(location.savePath, QStringLiteral("/home/u/.config/quenterra/Vorlenta.ini"));
+}
+
+// The first save of an installed program creates the user's copy, folder and all, from the
+// values read beside the program, which stays as it was.
+void TestProfileFile::firstSaveOfAnInstalledProgram()
+{
+    QTemporaryDir root;
+    const QString program = root.filePath(QStringLiteral("Vorlenta.ini"));
+    QVERIFY(WriteFile(
+        program, "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n"));
+    const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
+    HiddenSelectors selectors;
+    DiskSettingsFiles files;
+    SettingsStore settings({program, userCopy}, files);
+    settings.load(selectors.settings());
+    QCOMPARE(selectors.year.text(), QStringLiteral("2027"));
+    QVERIFY(settings.save(selectors.settings()));
+    QCOMPARE(ReadFile(userCopy),
+             QByteArray("[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
+                        "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\n"
+                        "Minute=59\nSecond=59\n"));
+    QCOMPARE(ReadFile(program),
+             QByteArray("[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\n"
+                        "COM4=/dev/x\n"));
 }
 
 QUENTERRA_TEST_MAIN(TestProfileFile)

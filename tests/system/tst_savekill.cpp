@@ -20,8 +20,8 @@
 
 #include "settings/SettingsStore.h"
 #include "support/Fakes.h"
-#include "support/Files.h"
 #include "support/TestMain.h"
+#include "system/DiskSettingsFiles.h"
 
 using namespace quenterra;
 using namespace quenterra::test;
@@ -54,7 +54,8 @@ QList<int> positionsOf(const Target& target)
 int loadedTarget(const QString& path)
 {
     HiddenSelectors selectors;
-    SettingsStore({path, path}, DiskFiles()).load(selectors.settings());
+    DiskSettingsFiles files;
+    SettingsStore({path, path}, files).load(selectors.settings());
     for (int which = 0; which < 2; ++which) {
         if (selectors.positions() == positionsOf(kTargets[which])) {
             return which;
@@ -67,7 +68,8 @@ int loadedTarget(const QString& path)
 bool saveTarget(const QString& path, const Target& target)
 {
     HiddenSelectors selectors;
-    SettingsStore store({path, path}, DiskFiles());
+    DiskSettingsFiles files;
+    SettingsStore store({path, path}, files);
     store.load(selectors.settings());
     choose(selectors, target);
     return store.save(selectors.settings());
@@ -88,7 +90,8 @@ int keepSaving(const QString& path)
 {
     const QList<int> first = positionsOf(kTargets[0]);
     HiddenSelectors selectors;
-    SettingsStore store({path, path}, DiskFiles());
+    DiskSettingsFiles files;
+    SettingsStore store({path, path}, files);
     writeOut('r');
     for (;;) {
         store.load(selectors.settings());

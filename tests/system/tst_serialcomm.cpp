@@ -199,7 +199,8 @@ private slots:
         QFETCH(Pins, pins);
         QFETCH(QStringList, console);
         QFETCH(QStringList, expected);
-        QCOMPARE(Describe(AssignPortNumbers(Listed(listed), pins, console)), expected);
+        QCOMPARE(Describe(AssignPortNumbers(Listed(listed), pins, console, RealDevicePath)),
+                 expected);
     }
 
     void pinThroughSymlinkIsNotNumberedTwice()
@@ -213,7 +214,8 @@ private slots:
                 QFile(other).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(adapter, byId));
 
-        const PortMap map = AssignPortNumbers(Listed({adapter, other}), {{7, byId}}, {});
+        const PortMap map =
+            AssignPortNumbers(Listed({adapter, other}), {{7, byId}}, {}, RealDevicePath);
         QCOMPARE(Describe(map), (QStringList{"3=" + other, "7=" + byId}));
         QCOMPARE(map.device(7)->description, "about " + adapter);
     }
