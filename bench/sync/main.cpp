@@ -73,10 +73,6 @@
 namespace quenterra::bench {
 namespace {
 
-// The wake string and the frame, and their time on a 1200-baud 8N1 line.
-constexpr long long kSyncBytes = 12;
-const qint32 kLineMs = SyncLineMs(kLineSettings);
-
 double clockSeconds(clockid_t clock)
 {
     timespec now{};
@@ -308,7 +304,7 @@ int run(int argc, char** argv)
     Form1 form({clock, messages, ticks, pump, comm, SettingsLocation{ini, ini}, files,
                 [&comm, &ports](const QMap<int, QString>&) {
                     comm.real.setPortMap(ports);
-                    return comm.real.portMap();
+                    return ports;
                 }});
     form.load();
     form.show();
@@ -380,7 +376,7 @@ int run(int argc, char** argv)
             std::fprintf(stderr, "quenterra-bench-sync: %s\n", qPrintable(reading.error));
             return 1;
         }
-        lateMs.push_back(firstByteAtMs + kLineMs + double(reading.frame->remaining()) * 1e3 -
+        lateMs.push_back(firstByteAtMs + kSyncLineMs + double(reading.frame->remaining()) * 1e3 -
                          double(*targetMs));
 
         std::fprintf(stderr,
@@ -393,9 +389,9 @@ int run(int argc, char** argv)
 
     // Every press sent the wake string and the frame.
     idle(100);
-    if (farEnd.received() != kSyncBytes * presses) {
+    if (farEnd.received() != static_cast<long long>(kSyncBytes) * presses) {
         std::fprintf(stderr, "quenterra-bench-sync: %lld bytes arrived, %lld expected\n",
-                     farEnd.received(), kSyncBytes * presses);
+                     farEnd.received(), static_cast<long long>(kSyncBytes) * presses);
         return 1;
     }
 
@@ -415,7 +411,7 @@ int run(int argc, char** argv)
     std::printf("sync_ui_cpu_pct %.1f\n", median(uiCpuPercent));
     std::printf("sync_presses %d\n", presses);
     std::printf("sync_floor_ms %d\n", floorMs);
-    std::printf("sync_floor_line_ms %d\n", floorMs + kLineMs);
+    std::printf("sync_floor_line_ms %d\n", floorMs + kSyncLineMs);
     std::printf("sync_open_ms %.1f\n", median(openMs));
     std::printf("sync_send_ms %.1f\n", median(sendMs));
     std::printf("sync_pauses_ms %.1f\n", median(pausesMs));

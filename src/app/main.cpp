@@ -39,8 +39,9 @@ int main(int argc, char** argv)
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
-                               msComm1.setPortMap(serialDevices.portMap(pins));
-                               return msComm1.portMap();
+                               const quenterra::PortMap map = serialDevices.portMap(pins);
+                               msComm1.setPortMap(map);
+                               return map;
                            }});
     messages.setOwner(&form);
     form.load();

@@ -1,10 +1,7 @@
 #include "badge/BadgeSync.h"
 
-#include "badge/LineSettings.h"
 #include "badge/PortSelection.h"
 #include "badge/SyncFrame.h"
-
-#include <cmath>
 
 namespace quenterra {
 namespace {
@@ -37,21 +34,6 @@ qint64 floorDiv(qint64 a, qint64 b)
 }
 
 }  // namespace
-
-qint32 SyncLineMs(const QString& lineSettings)
-{
-    const auto line = ParseLineSettings(lineSettings);
-    if (!line) {
-        return 0;
-    }
-    const double stopBits = line->stopBits == LineSettings::OneAndHalfStop ? 1.5
-                            : line->stopBits == LineSettings::TwoStop      ? 2.0
-                                                                           : 1.0;
-    const double bitsPerByte = 1 + static_cast<int>(line->dataBits) +
-                               (line->parity == LineSettings::NoParity ? 0 : 1) + stopBits;
-    const auto bytes = static_cast<double>(kWakeString.size() + std::tuple_size_v<SyncFrame>);
-    return static_cast<qint32>(std::ceil(bytes * bitsPerByte * 1000 / line->baudRate));
-}
 
 qint32 MsUntilSendMoment(qint64 nowMs, qint32 lineMs)
 {
@@ -125,11 +107,10 @@ void BadgeSync::SendBadge()
     // The badge counts down on its own from the moment it has the whole frame: sent so that the
     // frame lands just after a whole second, and counted to that second, it reaches zero at the
     // target, changing its digits with the window's.
-    const qint32 line = lineMs();
-    waitForSendMoment(MsUntilSendMoment(services_.clock.msecsSinceEpoch(), line));
+    waitForSendMoment(MsUntilSendMoment(services_.clock.msecsSinceEpoch(), kSyncLineMs));
     // The clock read afresh: where it was stepped during the wait, the frame still carries the
     // countdown of the second in which it lands.
-    const qint64 landing = LandingSecond(services_.clock.msecsSinceEpoch(), line);
+    const qint64 landing = LandingSecond(services_.clock.msecsSinceEpoch(), kSyncLineMs);
     skipOnFailure([&] { comm.output(kWakeString); });
     // Not range-checked again, so a target that has just passed sends zeros rather than nothing.
     if (const auto target = ReadTargetMoment(targets_)) {
@@ -169,15 +150,6 @@ BadgeSync::Drain BadgeSync::drainOutput()
         // next.
     }
     return Drain::Done;
-}
-
-qint32 BadgeSync::lineMs() const
-{
-    try {
-        return SyncLineMs(services_.comm.settings());
-    } catch (const CommError&) {
-        return SyncLineMs(kLineSettings);
-    }
 }
 
 // Waits by the tick counter, so that a step of the clock cannot stretch it, handling window events

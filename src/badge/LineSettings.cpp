@@ -55,6 +55,20 @@ std::optional<LineSettings::StopBits> StopBitsFrom(const QString& field)
 
 }  // namespace
 
+QString LineSettingsText(const LineSettings& settings)
+{
+    static constexpr char kParities[] = {'n', 'e', 'o', 'm', 's'};
+    const QString stopBits = settings.stopBits == LineSettings::OneAndHalfStop
+                                 ? QStringLiteral("1.5")
+                             : settings.stopBits == LineSettings::TwoStop ? QStringLiteral("2")
+                                                                          : QStringLiteral("1");
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(settings.baudRate)
+        .arg(QLatin1Char(kParities[settings.parity]))
+        .arg(int(settings.dataBits))
+        .arg(stopBits);
+}
+
 std::optional<LineSettings> ParseLineSettings(const QString& text)
 {
     QStringList fields = text.split(u',');

@@ -19,6 +19,10 @@ struct LineSettings {
     friend bool operator==(const LineSettings&, const LineSettings&) = default;
 };
 
+// The text the serial component takes: "1200,n,8,1" (parity n, e, o, m or s; stop bits 1, 1.5 or
+// 2).
+QString LineSettingsText(const LineSettings& settings);
+
 // Reads "baud,parity,data,stop" such as "1200,n,8,1": baud a positive whole number, parity one of
 // n e o m s (either case), data bits 5 to 8, stop bits 1, 1.5 or 2. Blanks around the fields are
 // allowed. Anything else gives nothing.

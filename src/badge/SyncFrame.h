@@ -6,16 +6,13 @@
 #include <array>
 #include <optional>
 
+#include "badge/BadgeProtocol.h"
 #include "countdown/Countdown.h"
 
 namespace quenterra {
 
-// The text that wakes the badge; it goes out as one byte per character, right before the sync
-// frame.
-inline const QString kWakeString = QStringLiteral("Helld");
-
-// The sync frame: 7 bytes, byte 0 sent first.
-using SyncFrame = std::array<quint8, 7>;
+// The sync frame: byte 0 sent first.
+using SyncFrame = std::array<quint8, kFrameLength>;
 
 // Where each field sits in the sync frame. The time runs from the smallest unit up, as packed BCD;
 // the days follow as three plain binary digits, most significant first; then the brightness code.

@@ -1,7 +1,5 @@
 #include "settings/ControlLists.h"
 
-#include "badge/PortMap.h"
-
 namespace quenterra {
 
 QStringList NumberItems(int first, int last)
@@ -13,27 +11,18 @@ QStringList NumberItems(int first, int last)
     return items;
 }
 
-QStringList PlainItems(const QString& prefix, int first, int last)
+QStringList PlainItems(int first, int last)
 {
     QStringList items;
     for (int n = first; n <= last; ++n) {
-        items << prefix + QString::number(n);
-    }
-    return items;
-}
-
-QStringList PortItems(int last)
-{
-    QStringList items;
-    for (int n = kFirstPortNumber; n <= last; ++n) {
-        items << PortName(n);
+        items << QString::number(n);
     }
     return items;
 }
 
 QStringList YearItems()
 {
-    return PlainItems({}, kFirstYear, kLastYear);
+    return PlainItems(kFirstYear, kLastYear);
 }
 QStringList MonthItems()
 {
@@ -53,7 +42,7 @@ QStringList MinuteItems()
 }
 QStringList BrightItems()
 {
-    return PlainItems({}, 1, 4);
+    return PlainItems(1, 4);
 }
 
 }  // namespace quenterra

@@ -9,7 +9,7 @@ namespace quenterra {
 inline constexpr int kFirstYear = 2012;
 inline constexpr int kLastYear = 2099;
 
-// The lists of the hidden selectors.
+// The lists of the hidden selectors, whose list positions the settings file keeps.
 QStringList YearItems();    // "2012" ... "2099"
 QStringList MonthItems();   // " 1" ... "12"
 QStringList DayItems();     // " 1" ... "31"
@@ -19,9 +19,7 @@ QStringList BrightItems();  // "1" ... "4"
 
 // The items of a number list: " 0" ... " 9", "10", ...; numbers below 10 carry one leading blank.
 QStringList NumberItems(int first, int last);
-// The items prefix + first ... prefix + last, with no blanks: "1", "2", ... for an empty prefix.
-QStringList PlainItems(const QString& prefix, int first, int last);
-// The port names from COM1 up to the given number: "COM1", "COM2", ...
-QStringList PortItems(int last);
+// The items first ... last, with no blanks: "1", "2", ...
+QStringList PlainItems(int first, int last);
 
 }  // namespace quenterra

@@ -28,7 +28,6 @@ public:
     QtSerialComm& operator=(const QtSerialComm&) = delete;
 
     // The map the next open uses; replacing it leaves an open port as it is.
-    const PortMap& portMap() const { return portMap_; }
     void setPortMap(const PortMap& portMap) { portMap_ = portMap; }
 
     int commPort() const override { return commPort_; }

@@ -44,7 +44,9 @@ private slots:
         QFETCH(int, remaining);
         QFETCH(QString, brightness);
         QFETCH(QByteArray, line);
-        QCOMPARE(kWakeString.toLatin1() + FrameBytes(BuildSyncFrame(remaining, brightness)), line);
+        QCOMPARE(QByteArray(kWakeString.data(), kWakeString.size()) +
+                     FrameBytes(BuildSyncFrame(remaining, brightness)),
+                 line);
     }
 
     void brightnessCodes_data()

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "badge/BadgeProtocol.h"
 #include "badge/BadgeSync.h"
 #include "badge/PortSelection.h"
 #include "support/SyncRig.h"
@@ -296,7 +297,8 @@ private slots:
         QFETCH(int, landsIn);
         const qint64 second = QDateTime(QDate(2015, 6, 3), QTime(12, 0)).toSecsSinceEpoch();
         const qint64 pressedAt = second * 1000 + pressMs;
-        QCOMPARE(SyncLineMs(line), lineMs);
+        const std::optional<LineSettings> settings = ParseLineSettings(line);
+        QCOMPARE(settings ? SyncLineMs(*settings) : 0, lineMs);
         QCOMPARE(MsUntilSendMoment(pressedAt, lineMs), waitMs);
         QCOMPARE(LandingSecond(pressedAt + waitMs, lineMs), second + landsIn);
         QVERIFY2(LandingSecond(pressedAt + waitMs - 1, lineMs) == second + landsIn,
