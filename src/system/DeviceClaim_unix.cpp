@@ -9,6 +9,7 @@
 
 #include "badge/CommAdvice.h"
 #include "platform/SerialComm.h"
+#include "system/HostSystem.h"
 #include "system/QtSerialComm.h"
 
 #include <fcntl.h>
@@ -16,7 +17,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -31,19 +31,9 @@ namespace {
 
 using Kind = CommError::Kind;
 
-// The name of the running program with process id `pid`, where the system tells it.
-QString ProgramName(qint64 pid)
-{
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (!comm.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromLocal8Bit(comm.read(64)).trimmed();
-}
-
 QString ProcessText(qint64 pid)
 {
-    const QString name = ProgramName(pid);
+    const QString name = host::ProcessName(pid);
     return name.isEmpty() ? QStringLiteral("process %1").arg(pid)
                           : QStringLiteral("%1 (process %2)").arg(name).arg(pid);
 }
@@ -128,28 +118,6 @@ void CheckLockFile(const QString& path, const QString& what)
         now.st_ino == opened.st_ino) {
         ::unlink(name.constData());
     }
-}
-
-// The process holding an flock on the file with `device` and `inode`, as /proc/locks tells it;
-// 0 where unknown.
-qint64 FlockHolder(const struct stat& status)
-{
-    QFile locks(QStringLiteral("/proc/locks"));
-    if (!locks.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    // "1: FLOCK  ADVISORY  WRITE 1234 00:19:3 0 EOF"; a waiting lock reads "1: -> FLOCK ...".
-    const QByteArray file = QByteArray::number(major(status.st_dev), 16).rightJustified(2, '0') +
-                            ':' +
-                            QByteArray::number(minor(status.st_dev), 16).rightJustified(2, '0') +
-                            ':' + QByteArray::number(quint64(status.st_ino));
-    for (const QByteArray& line : locks.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() >= 6 && fields[1] == "FLOCK" && fields[5] == file) {
-            return fields[4].toLongLong();
-        }
-    }
-    return 0;
 }
 
 CommError OpenError(int error, const QString& what, const QString& location)
@@ -237,7 +205,8 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what,
                 QStringLiteral("%1 cannot be locked: %2.").arg(what, qt_error_string(error)));
         }
         struct stat status {};
-        const qint64 holder = ::fstat(fd, &status) == 0 ? FlockHolder(status) : 0;
+        const qint64 holder =
+            ::fstat(fd, &status) == 0 ? host::FlockHolder(status.st_dev, status.st_ino) : 0;
         throw CommError(Kind::Busy, BusyText(what, holder > 0 ? QStringLiteral("in use by %1, "
                                                                                "which has it "
                                                                                "locked")

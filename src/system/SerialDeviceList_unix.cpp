@@ -1,21 +1,14 @@
 #include "system/SerialDeviceList.h"
 
-#include <QFile>
+#include "system/HostSystem.h"
+
 #include <QSerialPortInfo>
 
 namespace quenterra {
 
 QStringList SystemConsoleNames()
 {
-#ifdef Q_OS_LINUX
-    QFile active(QStringLiteral("/sys/class/tty/console/active"));
-    if (active.open(QIODevice::ReadOnly)) {
-        return QString::fromLocal8Bit(active.readAll())
-            .simplified()
-            .split(u' ', Qt::SkipEmptyParts);
-    }
-#endif
-    return {};
+    return host::ConsoleNames();
 }
 
 QList<SerialDevice> SystemSerialDevices()
