@@ -64,6 +64,7 @@
 #include "common/CountingMessages.h"
 #include "common/Median.h"
 #include "pty/PseudoTerminal.h"
+#include "support/NotingComm.h"
 #include "system/DiskSettingsFiles.h"
 #include "system/QtEventPump.h"
 #include "system/QtSerialComm.h"
@@ -72,6 +73,8 @@
 
 namespace quenterra::bench {
 namespace {
+
+using test::NotingComm;
 
 double clockSeconds(clockid_t clock)
 {
@@ -162,70 +165,11 @@ private:
     std::thread thread_;
 };
 
-double now()
+// Milliseconds from `from` to `to`.
+double msBetween(NotingComm::Moment from, NotingComm::Moment to)
 {
-    return clockSeconds(CLOCK_MONOTONIC);
+    return std::chrono::duration<double, std::milli>(to - from).count();
 }
-
-// The real serial component, noting when the port was opened, when the bytes of the sync had left,
-// and when the port's close began and ended.
-class NotingComm final : public SerialComm {
-public:
-    QtSerialComm real;
-    double openedAt = 0;
-    double wokenAt = 0;
-    double drainedAt = 0;
-    double closingAt = 0;
-    double closedAt = 0;
-
-    void forget()
-    {
-        openedAt = wokenAt = drainedAt = closingAt = closedAt = 0;
-        sent_ = false;
-    }
-
-    int commPort() const override { return real.commPort(); }
-    void setCommPort(int port) override { real.setCommPort(port); }
-    QString settings() const override { return real.settings(); }
-    void setSettings(const QString& settings) override { real.setSettings(settings); }
-    bool portOpen() const override { return real.portOpen(); }
-    void setPortOpen(bool open) override
-    {
-        const bool wasOpen = real.portOpen();
-        if (wasOpen && !open) {
-            closingAt = now();
-        }
-        real.setPortOpen(open);
-        if (wasOpen && !open) {
-            closedAt = now();
-        } else if (!wasOpen && open) {
-            openedAt = now();
-        }
-    }
-    bool dtrEnable() const override { return real.dtrEnable(); }
-    void setDTREnable(bool enable) override { real.setDTREnable(enable); }
-    void output(const QString& text) override
-    {
-        wokenAt = now();
-        real.output(text);
-    }
-    void output(const QByteArray& bytes) override
-    {
-        real.output(bytes);
-        sent_ = true;
-    }
-    int outBufferCount() override
-    {
-        const int count = real.outBufferCount();
-        if (count == 0 && sent_ && drainedAt == 0) {
-            drainedAt = now();
-        }
-        return count;
-    }
-
-private:
-    bool sent_ = false;
-};
 
 void idle(int ms)
 {
@@ -340,27 +284,28 @@ int run(int argc, char** argv)
         const double processBefore = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
         const double windowBefore = clockSeconds(windowThread);
         const double farEndBefore = farEnd.cpuSeconds();
-        const double wallBefore = now();
+        const NotingComm::Moment wallBefore = std::chrono::steady_clock::now();
         send->click();
-        const double wall = now() - wallBefore;
+        const double wall = msBetween(wallBefore, std::chrono::steady_clock::now()) / 1e3;
         const double farEndUsed = farEnd.cpuSeconds() - farEndBefore;
         const double windowUsed = clockSeconds(windowThread) - windowBefore;
         const double processUsed = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
 
-        if (comm.portOpen() || messages.shown > 0 || comm.openedAt == 0 || comm.wokenAt == 0 ||
-            comm.drainedAt == 0 || comm.closedAt == 0) {
+        if (comm.portOpen() || messages.shown > 0 || comm.openedAt == NotingComm::Moment{} ||
+            comm.wokenAt == NotingComm::Moment{} || comm.drainedAt == NotingComm::Moment{} ||
+            comm.closedAt == NotingComm::Moment{}) {
             std::fprintf(stderr, "quenterra-bench-sync: the sync did not end cleanly\n");
             return 1;
         }
         wallMs.push_back(wall * 1e3);
-        waitMs.push_back((comm.wokenAt - comm.openedAt) * 1e3);
+        waitMs.push_back(msBetween(comm.openedAt, comm.wokenAt));
         noWaitMs.push_back(wallMs.back() - waitMs.back());
         cpuPercent.push_back((processUsed - farEndUsed) / wall * 100);
         uiCpuPercent.push_back(windowUsed / wall * 100);
-        openMs.push_back((comm.openedAt - wallBefore) * 1e3);
-        sendMs.push_back((comm.drainedAt - comm.wokenAt) * 1e3);
-        pausesMs.push_back((comm.closingAt - comm.drainedAt) * 1e3);
-        closeMs.push_back((comm.closedAt - comm.closingAt) * 1e3);
+        openMs.push_back(msBetween(wallBefore, comm.openedAt));
+        sendMs.push_back(msBetween(comm.wokenAt, comm.drainedAt));
+        pausesMs.push_back(msBetween(comm.drainedAt, comm.closingAt));
+        closeMs.push_back(msBetween(comm.closingAt, comm.closedAt));
 
         // The badge's zero moment, from what reached the far end.
         idle(20);

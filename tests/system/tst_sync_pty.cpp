@@ -5,10 +5,10 @@
 
 #include "badge/BadgeSync.h"
 #include "support/MasterReader.h"
+#include "support/NotingComm.h"
 #include "support/SyncRig.h"
 #include "support/TestMain.h"
 #include "system/QtEventPump.h"
-#include "system/QtSerialComm.h"
 #include "system/SystemTickCounter.h"
 
 using namespace quenterra;
@@ -16,49 +16,6 @@ using namespace quenterra::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The real component, with the moments at which the sync's bytes had left and the port was closed
-// noted on the sync's own thread.
-class NotingComm final : public SerialComm {
-public:
-    explicit NotingComm(PortMap map) : real(std::move(map)) {}
-    QtSerialComm real;
-    std::chrono::steady_clock::time_point drainedAt{};
-    std::chrono::steady_clock::time_point closedAt{};
-    std::function<void()> afterWake;
-
-    int commPort() const override { return real.commPort(); }
-    void setCommPort(int port) override { real.setCommPort(port); }
-    QString settings() const override { return real.settings(); }
-    void setSettings(const QString& settings) override { real.setSettings(settings); }
-    bool portOpen() const override { return real.portOpen(); }
-    void setPortOpen(bool open) override
-    {
-        const bool wasOpen = real.portOpen();
-        real.setPortOpen(open);
-        if (wasOpen && !open) {
-            closedAt = std::chrono::steady_clock::now();
-        }
-    }
-    bool dtrEnable() const override { return real.dtrEnable(); }
-    void setDTREnable(bool enable) override { real.setDTREnable(enable); }
-    void output(const QString& text) override
-    {
-        real.output(text);
-        if (afterWake) {
-            afterWake();
-        }
-    }
-    void output(const QByteArray& bytes) override { real.output(bytes); }
-    int outBufferCount() override
-    {
-        const int count = real.outBufferCount();
-        if (count == 0 && drainedAt == std::chrono::steady_clock::time_point{}) {
-            drainedAt = std::chrono::steady_clock::now();
-        }
-        return count;
-    }
-};
 
 PortMap comThreeIs(const QString& path)
 {
