@@ -58,10 +58,12 @@ std::optional<LineSettings::StopBits> StopBitsFrom(const QString& field)
 QString LineSettingsText(const LineSettings& settings)
 {
     static constexpr char kParities[] = {'n', 'e', 'o', 'm', 's'};
-    const QString stopBits = settings.stopBits == LineSettings::OneAndHalfStop
-                                 ? QStringLiteral("1.5")
-                             : settings.stopBits == LineSettings::TwoStop ? QStringLiteral("2")
-                                                                          : QStringLiteral("1");
+    QString stopBits = QStringLiteral("1");
+    if (settings.stopBits == LineSettings::OneAndHalfStop) {
+        stopBits = QStringLiteral("1.5");
+    } else if (settings.stopBits == LineSettings::TwoStop) {
+        stopBits = QStringLiteral("2");
+    }
     return QStringLiteral("%1,%2,%3,%4")
         .arg(settings.baudRate)
         .arg(QLatin1Char(kParities[settings.parity]))

@@ -3,6 +3,7 @@
 #include "pty/PseudoTerminal.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -86,16 +87,10 @@ bool SetFrame(termios& device, const LineSettings& settings)
 
 QString DescribeLine(const LineSettings& settings)
 {
-    static constexpr char kParities[] = {'N', 'E', 'O', 'M', 'S'};
-    const QString stopBits = settings.stopBits == LineSettings::OneAndHalfStop
-                                 ? QStringLiteral("1.5")
-                             : settings.stopBits == LineSettings::TwoStop ? QStringLiteral("2")
-                                                                          : QStringLiteral("1");
+    // "1200,n,8,1": baud, parity, data bits, stop bits.
+    const QStringList fields = LineSettingsText(settings).split(u',');
     return QStringLiteral("%1 baud %2%3%4")
-        .arg(settings.baudRate)
-        .arg(int(settings.dataBits))
-        .arg(QLatin1Char(kParities[settings.parity]))
-        .arg(stopBits);
+        .arg(fields[0], fields[2], fields[1].toUpper(), fields[3]);
 }
 
 std::unique_ptr<SimLine> SimLine::openPseudoTerminal(QString* error)
