@@ -48,12 +48,16 @@ quenterra_install_missing() {
         "${missing[@]}" >/dev/null
 }
 
-# quenterra_build <build dir> [extra cmake arguments...]
+# quenterra_build: configures build/ with the CMake preset "default" (once; CMakePresets.json holds the
+# generator and build type) and brings it up to date. QUENTERRA_WERROR=ON, as CI sets it, makes
+# compiler warnings errors; it is written into build/ and stays there until set otherwise.
 quenterra_build() {
-    local dir=$1
-    shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$QUENTERRA_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local options=()
+    if [ -n "${QUENTERRA_WERROR:-}" ]; then
+        options+=("-DQUENTERRA_WERROR=$QUENTERRA_WERROR")
     fi
-    cmake --build "$dir" --parallel "$(nproc)"
+    if [ ! -f "$QUENTERRA_ROOT/build/build.ninja" ] || [ ${#options[@]} -gt 0 ]; then
+        (cd "$QUENTERRA_ROOT" && cmake --preset default "${options[@]}") >/dev/null
+    fi
+    (cd "$QUENTERRA_ROOT" && cmake --build --preset default --parallel "$(nproc)")
 }
