@@ -11,11 +11,13 @@ QUENTERRA_PACKAGES=(
 )
 
 # What the tests need besides: a virtual display, keyboard, window manager and window properties
-# for the end-to-end test, clang for the fuzzer and the sanitizers, the checkers of the desktop files,
-# and the Debian package tools with lintian and man for the package's check.
+# for the end-to-end test, clang for the fuzzer and the sanitizers, clang-format and clang-tidy for
+# the checks of the code, MinGW-w64 for the check of the Windows files, the checkers of the desktop
+# files, and the Debian package tools with lintian and man for the package's check.
 QUENTERRA_TEST_PACKAGES=(
     xvfb xauth xdotool openbox x11-utils
-    clang libclang-rt-dev
+    clang libclang-rt-dev clang-format-14 clang-tidy-14
+    g++-mingw-w64-x86-64-posix
     desktop-file-utils appstream dpkg-dev file lintian man-db
 )
 
