@@ -22,7 +22,7 @@ QList<SerialDevice> SystemSerialDevices();
 // The device path with symbolic links resolved; empty when there is nothing at path.
 QString RealDevicePath(const QString& path);
 
-// The map of the given devices, numbered the way this platform does, with the user's pins.
+// The map of the given devices, numbered the way this system does, with the user's pins.
 PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins);
 
 // The system's serial devices, listed whenever asked. A listing can start ahead on a thread of its
@@ -44,7 +44,7 @@ public:
     // The devices: the result of the listing started ahead when there is one, else a new listing.
     QList<SerialDevice> list();
 
-    // list(), numbered the way this platform does, with the user's pins.
+    // list(), numbered the way this system does, with the user's pins.
     PortMap portMap(const QMap<int, QString>& pins);
 
 private:
