@@ -41,7 +41,7 @@ QString windowFamily()
 constexpr qreal kSmallestPointSize = 6;
 
 // What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
-qreal lineEditExtra(const QFont&)
+qreal lineEditExtra(const QFont& /*font*/)
 {
     return 2 * 2 + 1;
 }

@@ -39,7 +39,7 @@ int main(int argc, char** argv)
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
-                               const quenterra::PortMap map = serialDevices.portMap(pins);
+                               quenterra::PortMap map = serialDevices.portMap(pins);
                                msComm1.setPortMap(map);
                                return map;
                            }});

@@ -13,12 +13,12 @@
 #include "system/QtSerialComm.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <cerrno>
 #include <cstdint>

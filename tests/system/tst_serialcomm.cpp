@@ -88,7 +88,7 @@ struct Rig {
     void lockAsAnotherProgram(const QByteArray& content)
     {
         writeLockFile(content);
-        othersHolds.push_back([this, content] {
+        othersHolds.emplace_back([this, content] {
             QFile file(lockFile());
             return file.open(QIODevice::ReadOnly) && file.readAll() == content;
         });
@@ -385,7 +385,7 @@ private slots:
                 r.otherHolder =
                     ::open(QFile::encodeName(r.slavePath).constData(), O_RDWR | O_NOCTTY);
                 QVERIFY(::flock(r.otherHolder, LOCK_EX | LOCK_NB) == 0);
-                r.othersHolds.push_back([&r] { return !r.slaveLockable(); });
+                r.othersHolds.emplace_back([&r] { return !r.slaveLockable(); });
                 r.comm.setPortOpen(true);
             },
             QStringLiteral("(process %1)").arg(::getpid()));
@@ -393,7 +393,7 @@ private slots:
             "exclusive flag of another program", Kind::Busy, false,
             [](Rig& r) {
                 QVERIFY(::ioctl(r.slave, TIOCEXCL) == 0);
-                r.othersHolds.push_back([&r] { return r.slaveExclusive(); });
+                r.othersHolds.emplace_back([&r] { return r.slaveExclusive(); });
                 r.comm.setPortOpen(true);
             },
             "exclusive use");
