@@ -32,12 +32,12 @@ constexpr qint32 SyncLineMs(const LineSettings& line)
     const qint64 halfBitsPerByte =
         2 * (1 + qint64(line.dataBits) + (line.parity == LineSettings::NoParity ? 0 : 1)) +
         halfStopBits;
-    const qint64 perMs = 2 * qint64(line.baudRate);  // half bits in 1000 ms
-    return static_cast<qint32>((kSyncBytes * halfBitsPerByte * 1000 + perMs - 1) / perMs);
+    const qint64 halfBitsPerSecond = 2 * qint64(line.baudRate);
+    return static_cast<qint32>((kSyncBytes * halfBitsPerByte * 1000 + halfBitsPerSecond - 1) /
+                               halfBitsPerSecond);
 }
 
-// The time the bytes of one sync take on the badge's line: 12 bytes of 10 bits at 1200 baud.
+// The time the bytes of one sync take on the badge's line (100 ms at 1200 baud 8N1).
 inline constexpr qint32 kSyncLineMs = SyncLineMs(kBadgeLine);
-static_assert(kSyncLineMs == 100);
 
 }  // namespace quenterra
