@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/ControlLists.h"
 #include "app/Look.h"
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"
+#include "settings/ControlLists.h"
 
 namespace quenterra {
 namespace {
@@ -164,8 +164,8 @@ void Form1::createControls()
     FitLabel(label4_, {label4_->text()});
 
     // Made after Label4, so that where the two overlap the drop-down lies above the label.
-    comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360),
-                        PortItems(8), PortName(kFirstPortNumber), true);
+    comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360), PortItems(8),
+                        PortName(kFirstPortNumber), true);
     label4_->setBuddy(comSele_);
     describe(comSele_, QStringLiteral("Port"), kPortDescription);
     FitSelector(comSele_, PortItems(kLastPortNumber));
@@ -246,7 +246,7 @@ SettingsSelectors Form1::settingsSelectors()
 
 void Form1::load()
 {
-    settings_.Load(settingsSelectors());
+    settings_.load(settingsSelectors());
     display_->ShowCountdown();
     const PortMap ports = services_.mapPorts ? services_.mapPorts(settings_.portPins()) : PortMap();
     const auto outcomes = ProbePorts(services_.comm, *sele_);
@@ -311,7 +311,7 @@ void Form1::closeEvent(QCloseEvent* event)
     }
     if (!unloaded_) {
         unloaded_ = true;
-        settings_.Save(settingsSelectors());  // a failed write stays silent; the program still ends
+        settings_.save(settingsSelectors());  // a failed write stays silent; the program still ends
         timer1_->stop();
     }
     event->accept();
@@ -319,13 +319,13 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::onTimer1()
 {
-    display_->Tick();
+    display_->tick();
     spoken_.announceChanges();
 }
 
 void Form1::onCmdSend()
 {
-    sync_->CmdSendClick();
+    sync_->cmdSendClick();
     if (closeAfterSync_ && !sync_->inProgress()) {
         closeAfterSync_ = false;
         close();

@@ -30,7 +30,10 @@ QFont boldFont(const QString& family, qreal pointSize)
     return font;
 }
 
-QString desktopFamily() { return QApplication::font().family(); }
+QString desktopFamily()
+{
+    return QApplication::font().family();
+}
 
 QString windowFamily()
 {
@@ -42,11 +45,17 @@ QString windowFamily()
 constexpr qreal kSmallestPointSize = 6;
 
 // What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
-qreal lineEditExtra(const QFont&) { return 2 * 2 + 1; }
+qreal lineEditExtra(const QFont& /*font*/)
+{
+    return 2 * 2 + 1;
+}
 
 }  // namespace
 
-QFont WindowFont() { return boldFont(windowFamily(), 9.75); }
+QFont WindowFont()
+{
+    return boldFont(windowFamily(), 9.75);
+}
 
 QFont TitleFont()
 {
@@ -65,7 +74,10 @@ QFont TitleFont()
     return font;
 }
 
-QFont CountdownFont() { return boldFont(windowFamily(), 39); }
+QFont CountdownFont()
+{
+    return boldFont(windowFamily(), 39);
+}
 
 qreal TextWidth(const QFont& font, const QString& text)
 {
@@ -78,9 +90,8 @@ QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extr
 {
     auto fits = [&](const QFont& candidate) {
         const qreal room = width - (extra ? extra(candidate) : 0);
-        return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
-            return TextWidth(candidate, text) <= room;
-        });
+        return std::all_of(texts.begin(), texts.end(),
+                           [&](const QString& text) { return TextWidth(candidate, text) <= room; });
     };
     while (!fits(font) && font.pointSizeF() - 0.25 >= kSmallestPointSize) {
         font.setPointSizeF(font.pointSizeF() - 0.25);
@@ -171,11 +182,11 @@ QImage DrawAppIcon(int size)
     painter.setBrush(QColor(0xff, 0x2a, 0x1f));
     const double digitLeft[] = {9, 19, 33};
     for (double x : digitLeft) {
-        painter.drawRect(QRectF(x, 18, 6, 2));      // top
-        painter.drawRect(QRectF(x, 24, 6, 2));      // middle
-        painter.drawRect(QRectF(x, 30, 6, 2));      // bottom
-        painter.drawRect(QRectF(x, 18, 2, 14));     // left
-        painter.drawRect(QRectF(x + 4, 18, 2, 14)); // right
+        painter.drawRect(QRectF(x, 18, 6, 2));       // top
+        painter.drawRect(QRectF(x, 24, 6, 2));       // middle
+        painter.drawRect(QRectF(x, 30, 6, 2));       // bottom
+        painter.drawRect(QRectF(x, 18, 2, 14));      // left
+        painter.drawRect(QRectF(x + 4, 18, 2, 14));  // right
     }
     painter.drawRect(QRectF(28, 21, 2.5, 2.5));
     painter.drawRect(QRectF(28, 27, 2.5, 2.5));

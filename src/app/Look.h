@@ -13,7 +13,10 @@ class QLabel;
 namespace quenterra {
 
 // Positions and sizes are described in twips; 15 twips are one device-independent pixel.
-constexpr int Twips(int twips) { return twips / 15; }
+constexpr int Twips(int twips)
+{
+    return twips / 15;
+}
 constexpr QRect TwipsRect(int left, int top, int width, int height)
 {
     return {Twips(left), Twips(top), Twips(width), Twips(height)};
@@ -22,8 +25,8 @@ constexpr QRect TwipsRect(int left, int top, int width, int height)
 // The window's font: 9.75 pt, bold, in "Lato" (Debian's fonts-lato), whose figures all have one
 // width; where that face is missing, the desktop's own face.
 QFont WindowFont();
-// The title's font: "Arial Black" 20.25 pt, bold, underlined; where that face is missing, the heaviest
-// sans face the machine has.
+// The title's font: "Arial Black" 20.25 pt, bold, underlined; where that face is missing, the
+// heaviest sans face the machine has.
 QFont TitleFont();
 // The countdown's font: the window's face, 39 pt, bold.
 QFont CountdownFont();

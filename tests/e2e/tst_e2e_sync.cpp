@@ -29,7 +29,8 @@ using namespace quenterra::test;
 
 // A settings file of the given sections; each line may hold %1 to %6 for the target's year,
 // month, day, hour, minute and second.
-QString settingsText(const QList<std::pair<QString, QStringList>>& sections, const QDateTime& target)
+QString settingsText(const QList<std::pair<QString, QStringList>>& sections,
+                     const QDateTime& target)
 {
     QString settings;
     for (const auto& [name, lines] : sections) {
@@ -177,11 +178,10 @@ private slots:
         const QDateTime target = QDateTime::currentDateTime().addDays(-5087);
         QFile file(folder.filePath(QStringLiteral("Vorlenta.ini")));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.write(settingsText(
-                               {{"Ports", {"COM1=/nonexistent/tty", "COM12=" + *path}},
-                                {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
-                                {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}}},
-                               target)
+        QVERIFY(file.write(settingsText({{"Ports", {"COM1=/nonexistent/tty", "COM12=" + *path}},
+                                         {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
+                                         {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}}},
+                                        target)
                                .toUtf8()) > 0);
         file.close();
 

@@ -17,10 +17,10 @@
 #include <QTextLayout>
 #include <QTimer>
 
-#include "app/ControlLists.h"
 #include "app/Form1.h"
 #include "app/Look.h"
 #include "countdown/ClockText.h"
+#include "settings/ControlLists.h"
 #include "support/Files.h"
 #include "support/FormRig.h"
 #include "support/TestMain.h"
@@ -347,8 +347,9 @@ private slots:
             const QRectF cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
             const qreal textEnd = edit->contentsRect().left() + 2 +
                                   QFontMetricsF(edit->font()).horizontalAdvance(text);
-            QVERIFY2(qAbs(cursor.center().x() - textEnd) < 1,
-                     qPrintable(QStringLiteral("scrolled by %1 px").arg(textEnd - cursor.center().x())));
+            QVERIFY2(
+                qAbs(cursor.center().x() - textEnd) < 1,
+                qPrintable(QStringLiteral("scrolled by %1 px").arg(textEnd - cursor.center().x())));
             QVERIFY(cursor.center().x() < edit->contentsRect().right() - 2);
             // The arrow that opens the list is drawn, beside the edit field.
             QStyleOptionComboBox option;
