@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "settings/IniDocument.h"
-#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
 
 namespace quenterra {
 namespace {

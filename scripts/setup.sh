@@ -3,19 +3,30 @@
 
 QUENTERRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Debian/Ubuntu packages the program, its tests and its tools need.
+# Debian/Ubuntu packages the program, its tests and its tools need. qt6-wayland lets the program
+# run natively on a Wayland desktop (without it, it runs through XWayland, or not at all where a
+# compositor has none).
 QUENTERRA_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev
+    qt6-base-dev qt6-serialport-dev qt6-wayland
     fonts-lato tzdata
 )
 
 # What the tests need besides: a virtual display, keyboard, window manager and window properties
-# for the end-to-end test, clang for the fuzzer and the sanitizers, the checkers of the desktop files,
-# and the Debian package tools with lintian and man for the package's check.
+# for the end-to-end test, and a Wayland compositor with its keyboard for its second run; the
+# accessibility bus and a client of it for what a screen reader hears; GNOME's Qt style (Adwaita,
+# Adwaita-Dark) for the window's texts; fonts of every script for the clock in every language;
+# clang for the fuzzer and the sanitizers, clang-format and clang-tidy for the checks of the code,
+# MinGW-w64 for the check of the Windows files, the checkers of the desktop files, and the Debian
+# package tools with lintian and man for the package's check.
 QUENTERRA_TEST_PACKAGES=(
     xvfb xauth xdotool openbox x11-utils
-    clang libclang-rt-dev
+    sway wtype
+    at-spi2-core dbus-daemon python3-pyatspi
+    adwaita-qt6
+    fonts-noto-core fonts-wqy-microhei
+    clang libclang-rt-dev clang-format-14 clang-tidy-14
+    g++-mingw-w64-x86-64-posix
     desktop-file-utils appstream dpkg-dev file lintian man-db
 )
 
@@ -48,12 +59,16 @@ quenterra_install_missing() {
         "${missing[@]}" >/dev/null
 }
 
-# quenterra_build <build dir> [extra cmake arguments...]
+# quenterra_build: configures build/ with the CMake preset "default" (once; CMakePresets.json holds the
+# generator and build type) and brings it up to date. QUENTERRA_WERROR=ON, as CI sets it, makes
+# compiler warnings errors; it is written into build/ and stays there until set otherwise.
 quenterra_build() {
-    local dir=$1
-    shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$QUENTERRA_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local options=()
+    if [ -n "${QUENTERRA_WERROR:-}" ]; then
+        options+=("-DQUENTERRA_WERROR=$QUENTERRA_WERROR")
     fi
-    cmake --build "$dir" --parallel "$(nproc)"
+    if [ ! -f "$QUENTERRA_ROOT/build/build.ninja" ] || [ ${#options[@]} -gt 0 ]; then
+        (cd "$QUENTERRA_ROOT" && cmake --preset default "${options[@]}") >/dev/null
+    fi
+    (cd "$QUENTERRA_ROOT" && cmake --build --preset default --parallel "$(nproc)")
 }

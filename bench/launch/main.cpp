@@ -17,13 +17,13 @@
 //                        [--timeout-seconds S]
 
 #include <fcntl.h>
-#include <csignal>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <ctime>
 #include <unistd.h>
+#include <csignal>
+#include <ctime>
 
 #include <algorithm>
 #include <cerrno>

@@ -40,9 +40,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <ctime>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -63,19 +63,18 @@
 #include "badge/SyncFrame.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
-#include "platform/ProfileFile.h"
-#include "platform/QtEventPump.h"
-#include "platform/QtSerialComm.h"
-#include "platform/SystemClock.h"
-#include "platform/SystemTickCounter.h"
 #include "pty/PseudoTerminal.h"
+#include "support/NotingComm.h"
+#include "system/DiskSettingsFiles.h"
+#include "system/QtEventPump.h"
+#include "system/QtSerialComm.h"
+#include "system/SystemClock.h"
+#include "system/SystemTickCounter.h"
 
 namespace quenterra::bench {
 namespace {
 
-// The wake string and the frame, and their time on a 1200-baud 8N1 line.
-constexpr long long kSyncBytes = 12;
-const qint32 kLineMs = SyncLineMs(kLineSettings);
+using test::NotingComm;
 
 double clockSeconds(clockid_t clock)
 {
@@ -166,70 +165,11 @@ private:
     std::thread thread_;
 };
 
-double now()
+// Milliseconds from `from` to `to`.
+double msBetween(NotingComm::Moment from, NotingComm::Moment to)
 {
-    return clockSeconds(CLOCK_MONOTONIC);
+    return std::chrono::duration<double, std::milli>(to - from).count();
 }
-
-// The real serial component, noting when the port was opened, when the bytes of the sync had left,
-// and when the port's close began and ended.
-class NotingComm final : public SerialComm {
-public:
-    QtSerialComm real;
-    double openedAt = 0;
-    double wokenAt = 0;
-    double drainedAt = 0;
-    double closingAt = 0;
-    double closedAt = 0;
-
-    void forget()
-    {
-        openedAt = wokenAt = drainedAt = closingAt = closedAt = 0;
-        sent_ = false;
-    }
-
-    int commPort() const override { return real.commPort(); }
-    void setCommPort(int port) override { real.setCommPort(port); }
-    QString settings() const override { return real.settings(); }
-    void setSettings(const QString& settings) override { real.setSettings(settings); }
-    bool portOpen() const override { return real.portOpen(); }
-    void setPortOpen(bool open) override
-    {
-        const bool wasOpen = real.portOpen();
-        if (wasOpen && !open) {
-            closingAt = now();
-        }
-        real.setPortOpen(open);
-        if (wasOpen && !open) {
-            closedAt = now();
-        } else if (!wasOpen && open) {
-            openedAt = now();
-        }
-    }
-    bool dtrEnable() const override { return real.dtrEnable(); }
-    void setDTREnable(bool enable) override { real.setDTREnable(enable); }
-    void output(const QString& text) override
-    {
-        wokenAt = now();
-        real.output(text);
-    }
-    void output(const QByteArray& bytes) override
-    {
-        real.output(bytes);
-        sent_ = true;
-    }
-    int outBufferCount() override
-    {
-        const int count = real.outBufferCount();
-        if (count == 0 && sent_ && drainedAt == 0) {
-            drainedAt = now();
-        }
-        return count;
-    }
-
-private:
-    bool sent_ = false;
-};
 
 void idle(int ms)
 {
@@ -308,7 +248,7 @@ int run(int argc, char** argv)
     Form1 form({clock, messages, ticks, pump, comm, SettingsLocation{ini, ini}, files,
                 [&comm, &ports](const QMap<int, QString>&) {
                     comm.real.setPortMap(ports);
-                    return comm.real.portMap();
+                    return ports;
                 }});
     form.load();
     form.show();
@@ -344,27 +284,28 @@ int run(int argc, char** argv)
         const double processBefore = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
         const double windowBefore = clockSeconds(windowThread);
         const double farEndBefore = farEnd.cpuSeconds();
-        const double wallBefore = now();
+        const NotingComm::Moment wallBefore = std::chrono::steady_clock::now();
         send->click();
-        const double wall = now() - wallBefore;
+        const double wall = msBetween(wallBefore, std::chrono::steady_clock::now()) / 1e3;
         const double farEndUsed = farEnd.cpuSeconds() - farEndBefore;
         const double windowUsed = clockSeconds(windowThread) - windowBefore;
         const double processUsed = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
 
-        if (comm.portOpen() || messages.shown > 0 || comm.openedAt == 0 || comm.wokenAt == 0 ||
-            comm.drainedAt == 0 || comm.closedAt == 0) {
+        if (comm.portOpen() || messages.shown > 0 || comm.openedAt == NotingComm::Moment{} ||
+            comm.wokenAt == NotingComm::Moment{} || comm.drainedAt == NotingComm::Moment{} ||
+            comm.closedAt == NotingComm::Moment{}) {
             std::fprintf(stderr, "quenterra-bench-sync: the sync did not end cleanly\n");
             return 1;
         }
         wallMs.push_back(wall * 1e3);
-        waitMs.push_back((comm.wokenAt - comm.openedAt) * 1e3);
+        waitMs.push_back(msBetween(comm.openedAt, comm.wokenAt));
         noWaitMs.push_back(wallMs.back() - waitMs.back());
         cpuPercent.push_back((processUsed - farEndUsed) / wall * 100);
         uiCpuPercent.push_back(windowUsed / wall * 100);
-        openMs.push_back((comm.openedAt - wallBefore) * 1e3);
-        sendMs.push_back((comm.drainedAt - comm.wokenAt) * 1e3);
-        pausesMs.push_back((comm.closingAt - comm.drainedAt) * 1e3);
-        closeMs.push_back((comm.closedAt - comm.closingAt) * 1e3);
+        openMs.push_back(msBetween(wallBefore, comm.openedAt));
+        sendMs.push_back(msBetween(comm.wokenAt, comm.drainedAt));
+        pausesMs.push_back(msBetween(comm.drainedAt, comm.closingAt));
+        closeMs.push_back(msBetween(comm.closingAt, comm.closedAt));
 
         // The badge's zero moment, from what reached the far end.
         idle(20);
@@ -380,7 +321,7 @@ int run(int argc, char** argv)
             std::fprintf(stderr, "quenterra-bench-sync: %s\n", qPrintable(reading.error));
             return 1;
         }
-        lateMs.push_back(firstByteAtMs + kLineMs + double(reading.frame->remaining()) * 1e3 -
+        lateMs.push_back(firstByteAtMs + kSyncLineMs + double(reading.frame->remaining()) * 1e3 -
                          double(*targetMs));
 
         std::fprintf(stderr,
@@ -393,9 +334,9 @@ int run(int argc, char** argv)
 
     // Every press sent the wake string and the frame.
     idle(100);
-    if (farEnd.received() != kSyncBytes * presses) {
+    if (farEnd.received() != static_cast<long long>(kSyncBytes) * presses) {
         std::fprintf(stderr, "quenterra-bench-sync: %lld bytes arrived, %lld expected\n",
-                     farEnd.received(), kSyncBytes * presses);
+                     farEnd.received(), static_cast<long long>(kSyncBytes) * presses);
         return 1;
     }
 
@@ -415,7 +356,7 @@ int run(int argc, char** argv)
     std::printf("sync_ui_cpu_pct %.1f\n", median(uiCpuPercent));
     std::printf("sync_presses %d\n", presses);
     std::printf("sync_floor_ms %d\n", floorMs);
-    std::printf("sync_floor_line_ms %d\n", floorMs + kLineMs);
+    std::printf("sync_floor_line_ms %d\n", floorMs + kSyncLineMs);
     std::printf("sync_open_ms %.1f\n", median(openMs));
     std::printf("sync_send_ms %.1f\n", median(sendMs));
     std::printf("sync_pauses_ms %.1f\n", median(pausesMs));

@@ -1,4 +1,4 @@
-// The cost of one beat of the refresh timer: CountdownDisplay::Tick() over the widgets the window
+// The cost of one beat of the refresh timer: CountdownDisplay::tick() over the widgets the window
 // uses (hidden editable drop-downs for the target, the two labels, the 50 ms timer) and the system
 // clock, with the target 100 days ahead. Each tick computes the countdown and the clock text and
 // hands both to their labels, which repaint only when the text has changed; the repaints
@@ -26,14 +26,14 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ControlLists.h"
 #include "app/Look.h"
-#include "countdown/CountdownDisplay.h"
-#include "platform/SystemClock.h"
-#include "platform/Messages.h"
-#include "platform/QtControls.h"
+#include "app/QtControls.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"
+#include "countdown/CountdownDisplay.h"
+#include "platform/Messages.h"
+#include "settings/ControlLists.h"
+#include "system/SystemClock.h"
 
 namespace quenterra::bench {
 namespace {
@@ -129,7 +129,7 @@ int run(int argc, char** argv)
         elapsed.start();
         for (int i = 0; i < perBatch; ++i) {
             clock.step();
-            display.Tick();
+            display.tick();
         }
         if (elapsed.nsecsElapsed() > 50'000'000 || perBatch >= (1 << 24)) {
             break;
@@ -148,13 +148,13 @@ int run(int argc, char** argv)
         elapsed.start();
         for (int i = 0; i < perBatch; ++i) {
             clock.step();
-            display.Tick();
+            display.tick();
         }
         nsPerNewSecond.push_back(static_cast<double>(elapsed.nsecsElapsed()) / perBatch);
         QCoreApplication::processEvents();
         elapsed.start();
         for (int i = 0; i < perBatch; ++i) {
-            display.Tick();
+            display.tick();
         }
         nsPerTick.push_back(static_cast<double>(elapsed.nsecsElapsed()) / perBatch);
     }

@@ -111,7 +111,10 @@ fi
     for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
         grep -Eq "(^|, )$lib( |,|$)" <<<"$depends" || fail "no dependency on $lib: $depends"
     done
-    [[ "$(dpkg-deb -f "$deb" Recommends)" == *fonts-lato* ]] || fail "fonts-lato is not recommended"
+    recommends=$(dpkg-deb -f "$deb" Recommends)
+    for pkg in fonts-lato qt6-wayland; do
+        grep -Eq "(^|, )$pkg( |,|$)" <<<"$recommends" || fail "$pkg is not recommended: $recommends"
+    done
     echo "package: $(basename "$deb") depends on $depends"
 
     # lintian, as a Debian maintainer runs it on a package. Any error or warning fails the check, and

@@ -1,6 +1,7 @@
 # Fuzzes the settings file's reader and writer with libFuzzer for QUENTERRA_FUZZ_SECONDS (60 by
 # default) over a copy of tests/fuzz-corpus; a crash, a hang or a broken property fails the tests.
-# Builds with clang into build-fuzz/ (quick when already built); skipped where clang is missing.
+# Builds with clang into build-fuzz/ (the CMake preset fuzz; quick when already built); skipped where
+# clang is missing.
 # Sourced by scripts/test with QUENTERRA_ROOT set and `set -euo pipefail` active.
 
 quenterra_fuzz() {
@@ -10,11 +11,16 @@ quenterra_fuzz() {
         echo "clang++ not found: fuzzing skipped"
         return 0
     fi
-    if [ ! -f "$build/build.ninja" ]; then
-        cmake -S "$QUENTERRA_ROOT/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+    # The preset "fuzz" builds in the whole tree. A build-fuzz/ made from fuzz/ alone is configured
+    # anew (its artifacts stay).
+    if [ -f "$build/CMakeCache.txt" ] &&
+        ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$QUENTERRA_ROOT" "$build/CMakeCache.txt"; then
+        rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles" "$build/build.ninja"
     fi
-    cmake --build "$build" --target fuzz_inidocument
+    if [ ! -f "$build/build.ninja" ]; then
+        (cd "$QUENTERRA_ROOT" && cmake --preset fuzz) >/dev/null
+    fi
+    (cd "$QUENTERRA_ROOT" && cmake --build --preset fuzz)
 
     # The fuzzer adds what it finds to the corpus it is given: a copy keeps the checked-in one small.
     local work

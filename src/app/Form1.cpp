@@ -3,16 +3,17 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/ControlLists.h"
 #include "app/Look.h"
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"
+#include "settings/ControlLists.h"
 
 namespace quenterra {
 namespace {
@@ -20,8 +21,10 @@ namespace {
 void colourText(QWidget* widget, const QColor& colour)
 {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
+    if (palette.color(QPalette::WindowText) != colour) {
+        palette.setColor(QPalette::WindowText, colour);
+        widget->setPalette(palette);
+    }
 }
 
 void describe(QWidget* widget, const QString& name, const QString& description)
@@ -31,6 +34,8 @@ void describe(QWidget* widget, const QString& name, const QString& description)
     }
     widget->setAccessibleDescription(description);
 }
+
+const QString kPortDescription = QStringLiteral("The serial port the badge is on, COM1 to COM32");
 
 // The widest texts the countdown label can show: every place a figure, or every field led by a
 // minus sign (days run from -24855 to 24855 for a signed 32-bit count of seconds).
@@ -57,7 +62,10 @@ QStringList widestClockTexts()
 }  // namespace
 
 Form1::Form1(FormServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)), settings_(services_.settings, services_.settingsFiles)
+    : QWidget(parent),
+      services_(std::move(services)),
+      settings_(services_.settings, services_.settingsFiles),
+      spoken_(services_.ticks)
 {
     createControls();
 
@@ -123,7 +131,6 @@ void Form1::createControls()
     label1_->setGeometry(TwipsRect(120, 0, 9375, 600));
     label1_->setFont(TitleFont());
     label1_->setAlignment(Qt::AlignCenter);
-    colourText(label1_, QColor(0, 0, 255));
     FitLabel(label1_, {label1_->text()});
 
     cmdSend_ = new QPushButton(QStringLiteral("Sync"), this);
@@ -135,6 +142,9 @@ void Form1::createControls()
     cmdExit_->setObjectName(QStringLiteral("CmdExit"));
     cmdExit_->setGeometry(TwipsRect(7200, 3600, 2175, 375));
     describe(cmdExit_, {}, QStringLiteral("Saves the settings and ends the program"));
+    // Return and Enter press the button that has the focus, as Space does (see eventFilter).
+    cmdSend_->installEventFilter(this);
+    cmdExit_->installEventFilter(this);
     connect(cmdSend_, &QPushButton::clicked, this, &Form1::onCmdSend);
     connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
 
@@ -143,7 +153,8 @@ void Form1::createControls()
     progressBar1_->setGeometry(TwipsRect(2220, 3630, 2355, 330));
     progressBar1_->setOrientation(Qt::Horizontal);
     progressBar1_->setTextVisible(false);
-    progressBar1_->reset();
+    // Empty, and heard as empty: 0 of 0 to 100 (a reset bar would tell -1).
+    progressBar1_->setValue(0);
     describe(progressBar1_, QStringLiteral("Sync progress"),
              QStringLiteral("How far the sync with the badge has come"));
 
@@ -154,11 +165,10 @@ void Form1::createControls()
     FitLabel(label4_, {label4_->text()});
 
     // Made after Label4, so that where the two overlap the drop-down lies above the label.
-    comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360),
-                        PortItems(8), PortName(kFirstPortNumber), true);
+    comSele_ = selector("ComSele", this, TwipsRect(840, 3615, 1095, 360), PortItems(8),
+                        PortName(kFirstPortNumber), true);
     label4_->setBuddy(comSele_);
-    describe(comSele_, QStringLiteral("Port"),
-             QStringLiteral("The serial port the badge is on, COM1 to COM32"));
+    describe(comSele_, QStringLiteral("Port"), kPortDescription);
     FitSelector(comSele_, PortItems(kLastPortNumber));
 
     // A frame without caption: an etched box, drawn without any image (the style's group box draws
@@ -175,9 +185,9 @@ void Form1::createControls()
     lblDJS_->setFont(CountdownFont());
     lblDJS_->setAlignment(Qt::AlignCenter);
     lblDJS_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    colourText(lblDJS_, QColor(255, 0, 0));
     FitLabel(lblDJS_, widestCountdowns() << lblDJS_->text());
-    describe(lblDJS_, QStringLiteral("Countdown"),
+    spoken_.add(lblDJS_, QStringLiteral("Countdown"));
+    describe(lblDJS_, {},
              QStringLiteral("Days, hours, minutes and seconds left until the target moment"));
 
     comYear_ = selector("ComYear", frame1_, TwipsRect(240, 240, 855, 360), YearItems(),
@@ -205,7 +215,8 @@ void Form1::createControls()
     lblNow_->setAlignment(Qt::AlignCenter);
     lblNow_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     FitLabel(lblNow_, widestClockTexts() << lblNow_->text());
-    describe(lblNow_, QStringLiteral("Clock"), QStringLiteral("The current date and time"));
+    spoken_.add(lblNow_, QStringLiteral("Clock"));
+    describe(lblNow_, {}, QStringLiteral("The current date and time"));
 
     comBright_ = selector("ComBright", this, TwipsRect(120, 3240, 615, 360), BrightItems(),
                           QStringLiteral("4"), false);
@@ -215,6 +226,8 @@ void Form1::createControls()
     timer1_->setInterval(50);
     connect(timer1_, &QTimer::timeout, this, &Form1::onTimer1);
     timer1_->start();
+
+    colourTexts();
 
     // Tab order; labels, the frame and the progress bar take no focus, so focus starts on "Sync".
     QWidget* const tabOrder[] = {cmdSend_, cmdExit_, comSele_,   comYear_,   comMonth_,
@@ -234,11 +247,15 @@ SettingsSelectors Form1::settingsSelectors()
 
 void Form1::load()
 {
-    settings_.Load(settingsSelectors());
+    settings_.load(settingsSelectors());
     display_->ShowCountdown();
     const PortMap ports = services_.mapPorts ? services_.mapPorts(settings_.portPins()) : PortMap();
     const auto outcomes = ProbePorts(services_.comm, *sele_);
-    comSele_->setToolTip(PortTooltip(ports, outcomes));
+    // Which device each number is, and why a device could not be opened: on the mouse's tooltip,
+    // and for the keyboard's user in what a screen reader tells of the selector.
+    const QString advice = PortTooltip(ports, outcomes);
+    comSele_->setToolTip(advice);
+    comSele_->setAccessibleDescription(kPortDescription + u'\n' + advice);
 }
 
 void Form1::showEvent(QShowEvent* event)
@@ -247,6 +264,42 @@ void Form1::showEvent(QShowEvent* event)
     // user sees which button Space presses. (Showing the window clears this flag.)
     setAttribute(Qt::WA_KeyboardFocusChange);
     QWidget::showEvent(event);
+}
+
+void Form1::colourTexts()
+{
+    // The title's blue and the countdown's red, as described on a light window; readable on a
+    // dark one.
+    const QColor window = palette().color(QPalette::Window);
+    colourText(label1_, ReadableOn(QColor(0, 0, 255), window));
+    colourText(lblDJS_, ReadableOn(QColor(255, 0, 0), window));
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    // The desktop switched between light and dark, or to another style.
+    if (event->type() == QEvent::PaletteChange) {
+        colourTexts();
+    }
+    QWidget::changeEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    // On the desktops the program's users come from, Return presses the focused button. Qt does
+    // so only for a dialog's buttons, which then look like default buttons: here the key is taken
+    // before the button sees it, and the buttons keep their look. A held key presses once.
+    if ((watched == cmdSend_ || watched == cmdExit_) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!key->isAutoRepeat()) {
+                static_cast<QPushButton*>(watched)->click();
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -259,7 +312,7 @@ void Form1::closeEvent(QCloseEvent* event)
     }
     if (!unloaded_) {
         unloaded_ = true;
-        settings_.Save(settingsSelectors());  // a failed write stays silent; the program still ends
+        settings_.save(settingsSelectors());  // a failed write stays silent; the program still ends
         timer1_->stop();
     }
     event->accept();
@@ -267,12 +320,13 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::onTimer1()
 {
-    display_->Tick();
+    display_->tick();
+    spoken_.announceChanges();
 }
 
 void Form1::onCmdSend()
 {
-    sync_->CmdSendClick();
+    sync_->cmdSendClick();
     if (closeAfterSync_ && !sync_->inProgress()) {
         closeAfterSync_ = false;
         close();

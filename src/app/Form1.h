@@ -5,16 +5,17 @@
 #include <functional>
 #include <memory>
 
+#include "app/QtControls.h"
+#include "app/SpokenLabels.h"
 #include "badge/BadgeSync.h"
+#include "badge/PortMap.h"
 #include "countdown/CountdownDisplay.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/Messages.h"
-#include "badge/PortNumbers.h"
-#include "platform/QtControls.h"
 #include "platform/SerialComm.h"
 #include "platform/TickCounter.h"
-#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
 
 class QComboBox;
 class QFrame;
@@ -34,13 +35,13 @@ struct FormServices {
     SerialComm& comm;  // MSComm1
     SettingsLocation settings;
     SettingsFiles& settingsFiles;  // where the settings file is read and written
-    // Maps the port numbers to the machine's devices, given the user's pins; called once, before the
-    // port probe. Without it the numbers keep whatever the component already has.
+    // Maps the port numbers to the machine's devices, given the user's pins; called once, before
+    // the port probe. Without it the numbers keep whatever the component already has.
     std::function<PortMap(const QMap<int, QString>& pins)> mapPorts = {};
 };
 
-// The program's one window: the title, the countdown with the clock, the port selector, the progress bar
-// and the buttons "Sync" and "Exit". Its controls carry the program's state.
+// The program's one window: the title, the countdown with the clock, the port selector, the
+// progress bar and the buttons "Sync" and "Exit". Its controls carry the program's state.
 class Form1 final : public QWidget {
     Q_OBJECT
 
@@ -48,18 +49,21 @@ public:
     explicit Form1(FormServices services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The window load: runs once, before the window is shown. The settings, the first countdown, then
-    // the port probe.
+    // The window load: runs once, before the window is shown. The settings, the first countdown,
+    // then the port probe.
     void load();
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // The window unload, whatever asked for it: "Exit", the close box or the desktop. A close asked for
-    // while a sync runs waits until the sync has ended.
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The window unload, whatever asked for it: "Exit", the close box or the desktop. A close asked
+    // for while a sync runs waits until the sync has ended.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
+    void colourTexts();
     void onTimer1();
     void onCmdSend();
     SettingsSelectors settingsSelectors();
@@ -93,6 +97,7 @@ private:
     std::unique_ptr<CountdownDisplay> display_;
     std::unique_ptr<BadgeSync> sync_;
     SettingsStore settings_;
+    SpokenLabels spoken_;
     bool closeAfterSync_ = false;
     bool unloaded_ = false;
 };

@@ -5,12 +5,16 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
+#include <cmath>
+
+#include "app/SlimComboStyle.h"
 
 namespace quenterra {
 namespace {
@@ -26,7 +30,10 @@ QFont boldFont(const QString& family, qreal pointSize)
     return font;
 }
 
-QString desktopFamily() { return QApplication::font().family(); }
+QString desktopFamily()
+{
+    return QApplication::font().family();
+}
 
 QString windowFamily()
 {
@@ -38,11 +45,17 @@ QString windowFamily()
 constexpr qreal kSmallestPointSize = 6;
 
 // What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
-qreal lineEditExtra(const QFont&) { return 2 * 2 + 1; }
+qreal lineEditExtra(const QFont& /*font*/)
+{
+    return 2 * 2 + 1;
+}
 
 }  // namespace
 
-QFont WindowFont() { return boldFont(windowFamily(), 9.75); }
+QFont WindowFont()
+{
+    return boldFont(windowFamily(), 9.75);
+}
 
 QFont TitleFont()
 {
@@ -61,7 +74,10 @@ QFont TitleFont()
     return font;
 }
 
-QFont CountdownFont() { return boldFont(windowFamily(), 39); }
+QFont CountdownFont()
+{
+    return boldFont(windowFamily(), 39);
+}
 
 qreal TextWidth(const QFont& font, const QString& text)
 {
@@ -74,9 +90,8 @@ QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extr
 {
     auto fits = [&](const QFont& candidate) {
         const qreal room = width - (extra ? extra(candidate) : 0);
-        return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
-            return TextWidth(candidate, text) <= room;
-        });
+        return std::all_of(texts.begin(), texts.end(),
+                           [&](const QString& text) { return TextWidth(candidate, text) <= room; });
     };
     while (!fits(font) && font.pointSizeF() - 0.25 >= kSmallestPointSize) {
         font.setPointSizeF(font.pointSizeF() - 0.25);
@@ -91,13 +106,52 @@ void FitLabel(QLabel* label, const QStringList& texts)
 
 void FitSelector(QComboBox* combo, const QStringList& texts)
 {
+    // The style's own margins of the edit field count too: polish before measuring.
+    combo->ensurePolished();
+    if (NeedsSlimCombo(combo)) {
+        auto* slim = new SlimComboStyle(combo->style()->name());
+        slim->setParent(combo);
+        combo->setStyle(slim);
+        combo->lineEdit()->setStyle(slim);
+    }
     QStyleOptionComboBox option;
     option.initFrom(combo);
     option.editable = combo->isEditable();
     option.frame = combo->hasFrame();
     const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                        QStyle::SC_ComboBoxEditField, combo);
-    combo->setFont(FittedFont(combo->font(), texts, field.width(), lineEditExtra));
+    const QMargins margins = combo->lineEdit()->textMargins();
+    combo->setFont(FittedFont(combo->font(), texts,
+                              field.width() - margins.left() - margins.right(), lineEditExtra));
+}
+
+qreal Contrast(const QColor& a, const QColor& b)
+{
+    auto luminance = [](const QColor& colour) {
+        auto linear = [](qreal channel) {
+            return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+               0.0722 * linear(colour.blueF());
+    };
+    const qreal first = luminance(a);
+    const qreal second = luminance(b);
+    return (qMax(first, second) + 0.05) / (qMin(first, second) + 0.05);
+}
+
+QColor ReadableOn(const QColor& described, const QColor& window)
+{
+    constexpr qreal kReadable = 4.5;
+    // A window is dark where white text stands out on it more than black text does.
+    if (Contrast(window, Qt::white) <= Contrast(window, Qt::black)) {
+        return described;
+    }
+    QColor colour = described;
+    for (int step = 1; step <= 255 && Contrast(colour, window) < kReadable; ++step) {
+        auto mix = [step](int channel) { return channel + (255 - channel) * step / 255; };
+        colour = QColor(mix(described.red()), mix(described.green()), mix(described.blue()));
+    }
+    return colour;
 }
 
 QImage DrawAppIcon(int size)
@@ -128,11 +182,11 @@ QImage DrawAppIcon(int size)
     painter.setBrush(QColor(0xff, 0x2a, 0x1f));
     const double digitLeft[] = {9, 19, 33};
     for (double x : digitLeft) {
-        painter.drawRect(QRectF(x, 18, 6, 2));      // top
-        painter.drawRect(QRectF(x, 24, 6, 2));      // middle
-        painter.drawRect(QRectF(x, 30, 6, 2));      // bottom
-        painter.drawRect(QRectF(x, 18, 2, 14));     // left
-        painter.drawRect(QRectF(x + 4, 18, 2, 14)); // right
+        painter.drawRect(QRectF(x, 18, 6, 2));       // top
+        painter.drawRect(QRectF(x, 24, 6, 2));       // middle
+        painter.drawRect(QRectF(x, 30, 6, 2));       // bottom
+        painter.drawRect(QRectF(x, 18, 2, 14));      // left
+        painter.drawRect(QRectF(x + 4, 18, 2, 14));  // right
     }
     painter.drawRect(QRectF(28, 21, 2.5, 2.5));
     painter.drawRect(QRectF(28, 27, 2.5, 2.5));

@@ -3,14 +3,15 @@
 
 #include "app/Form1.h"
 #include "app/Look.h"
-#include "platform/ProfileFile.h"
-#include "platform/ProgramFolder.h"
-#include "platform/QtEventPump.h"
-#include "platform/QtMessages.h"
-#include "platform/QtSerialComm.h"
-#include "platform/SerialDeviceList.h"
-#include "platform/SystemClock.h"
-#include "platform/SystemTickCounter.h"
+#include "system/DiskSettingsFiles.h"
+#include "system/ProgramFolder.h"
+#include "system/QtEventPump.h"
+#include "system/QtMessages.h"
+#include "system/QtSerialComm.h"
+#include "system/SerialDeviceList.h"
+#include "system/SettingsLocation.h"
+#include "system/SystemClock.h"
+#include "system/SystemTickCounter.h"
 
 int main(int argc, char** argv)
 {
@@ -38,8 +39,9 @@ int main(int argc, char** argv)
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
-                               msComm1.setPortMap(serialDevices.portMap(pins));
-                               return msComm1.portMap();
+                               quenterra::PortMap map = serialDevices.portMap(pins);
+                               msComm1.setPortMap(map);
+                               return map;
                            }});
     messages.setOwner(&form);
     form.load();

@@ -7,7 +7,7 @@ namespace {
 
 const QByteArray& wakeBytes()
 {
-    static const QByteArray bytes = kWakeString.toLatin1();
+    static const QByteArray bytes(kWakeString.data(), kWakeString.size());
     return bytes;
 }
 
@@ -76,7 +76,7 @@ void BadgeStream::take(char byte, std::vector<BadgeEvent>& events)
 {
     if (inFrame_) {
         frame_.append(byte);
-        if (frame_.size() < qsizetype(SyncFrame().size())) {
+        if (frame_.size() < kFrameLength) {
             return;
         }
         SyncFrame bytes;
@@ -116,7 +116,7 @@ void BadgeStream::endSilence(qint64 nowMs, std::vector<BadgeEvent>& events)
     if (inFrame_) {
         const QString got = QStringLiteral("frame cut short after %1 of %2 bytes")
                                 .arg(frame_.size())
-                                .arg(SyncFrame().size());
+                                .arg(kFrameLength);
         events.push_back(
             failure(frame_.isEmpty() ? got : got + QStringLiteral(": ") + hex(frame_)));
         frame_.clear();

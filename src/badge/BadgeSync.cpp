@@ -2,9 +2,6 @@
 
 #include "badge/PortSelection.h"
 #include "badge/SyncFrame.h"
-#include "platform/LineSettings.h"
-
-#include <cmath>
 
 namespace quenterra {
 namespace {
@@ -38,21 +35,6 @@ qint64 floorDiv(qint64 a, qint64 b)
 
 }  // namespace
 
-qint32 SyncLineMs(const QString& lineSettings)
-{
-    const auto line = ParseLineSettings(lineSettings);
-    if (!line) {
-        return 0;
-    }
-    const double stopBits = line->stopBits == LineSettings::OneAndHalfStop ? 1.5
-                            : line->stopBits == LineSettings::TwoStop      ? 2.0
-                                                                          : 1.0;
-    const double bitsPerByte = 1 + static_cast<int>(line->dataBits) +
-                               (line->parity == LineSettings::NoParity ? 0 : 1) + stopBits;
-    const auto bytes = static_cast<double>(kWakeString.size() + std::tuple_size_v<SyncFrame>);
-    return static_cast<qint32>(std::ceil(bytes * bitsPerByte * 1000 / line->baudRate));
-}
-
 qint32 MsUntilSendMoment(qint64 nowMs, qint32 lineMs)
 {
     const qint64 ms = kLandingMarginMs - (nowMs + lineMs);
@@ -69,7 +51,7 @@ BadgeSync::BadgeSync(Services services, TargetSelectors targets, Controls contro
 {
 }
 
-void BadgeSync::CmdSendClick()
+void BadgeSync::cmdSendClick()
 {
     const DepthGuard guard(depth_);
     SerialComm& comm = services_.comm;
@@ -125,11 +107,10 @@ void BadgeSync::SendBadge()
     // The badge counts down on its own from the moment it has the whole frame: sent so that the
     // frame lands just after a whole second, and counted to that second, it reaches zero at the
     // target, changing its digits with the window's.
-    const qint32 line = lineMs();
-    waitForSendMoment(MsUntilSendMoment(services_.clock.msecsSinceEpoch(), line));
+    waitForSendMoment(MsUntilSendMoment(services_.clock.msecsSinceEpoch(), kSyncLineMs));
     // The clock read afresh: where it was stepped during the wait, the frame still carries the
     // countdown of the second in which it lands.
-    const qint64 landing = LandingSecond(services_.clock.msecsSinceEpoch(), line);
+    const qint64 landing = LandingSecond(services_.clock.msecsSinceEpoch(), kSyncLineMs);
     skipOnFailure([&] { comm.output(kWakeString); });
     // Not range-checked again, so a target that has just passed sends zeros rather than nothing.
     if (const auto target = ReadTargetMoment(targets_)) {
@@ -165,18 +146,10 @@ BadgeSync::Drain BadgeSync::drainOutput()
             }
         }
     } catch (const CommError&) {
-        // The count cannot be read (the device has gone): the wait ends, and the port is closed next.
+        // The count cannot be read (the device has gone): the wait ends, and the port is closed
+        // next.
     }
     return Drain::Done;
-}
-
-qint32 BadgeSync::lineMs() const
-{
-    try {
-        return SyncLineMs(services_.comm.settings());
-    } catch (const CommError&) {
-        return SyncLineMs(kLineSettings);
-    }
 }
 
 // Waits by the tick counter, so that a step of the clock cannot stretch it, handling window events

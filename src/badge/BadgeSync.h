@@ -1,5 +1,6 @@
 #pragma once
 
+#include "badge/BadgeProtocol.h"
 #include "countdown/Countdown.h"
 #include "platform/Controls.h"
 #include "platform/EventPump.h"
@@ -8,11 +9,6 @@
 #include "platform/TickCounter.h"
 
 namespace quenterra {
-
-// How long the wake string and the sync frame take on a line with these settings ("1200,n,8,1":
-// 12 bytes of 10 bits at 1200 baud, 100 ms), rounded up to the millisecond; 0 for settings that
-// cannot be read.
-qint32 SyncLineMs(const QString& lineSettings);
 
 // The moment to send: the milliseconds (0 to 999) to wait from nowMs, the clock in milliseconds
 // since the Unix epoch, until sending makes the last byte, lineMs later, reach the badge
@@ -43,8 +39,9 @@ public:
         EventPump& pump;
     };
 
-    // How long the drain wait may last before the sync gives up: twenty times what 12 bytes need.
-    static constexpr qint32 kDrainLimitMs = 2000;
+    // How long the drain wait may last before the sync gives up: twenty times what the bytes of a
+    // sync need on the badge's line.
+    static constexpr qint32 kDrainLimitMs = 20 * kSyncLineMs;
     static constexpr qint32 kPauseMs = 100;
     // The wait for the moment to send ends on the event loop's timer this long before its end, and
     // polls the rest.
@@ -53,8 +50,9 @@ public:
     BadgeSync(Services services, TargetSelectors targets, Controls controls);
 
     // The press of "Sync". A press while the port is open (a sync is running) is refused with a
-    // Message; otherwise the port is resolved, the sync runs, and the port is closed whatever happened.
-    void CmdSendClick();
+    // Message; otherwise the port is resolved, the sync runs, and the port is closed whatever
+    // happened.
+    void cmdSendClick();
 
     // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes
     // the frame land just after a whole second (up to a second), sends the wake string and the sync
@@ -71,7 +69,6 @@ public:
 private:
     enum class Drain { Done, TimedOut };
     Drain drainOutput();
-    qint32 lineMs() const;
     void waitForSendMoment(qint32 ms);
 
     Services services_;
@@ -79,10 +76,5 @@ private:
     Controls controls_;
     int depth_ = 0;
 };
-
-inline const QString kSendingText = QStringLiteral("Sending!");
-inline const QString kSendingTitle = QStringLiteral("Waits");
-inline const QString kOpenFailText = QStringLiteral("Open port fail!");
-inline const QString kSendTimeoutText = QStringLiteral("Send timeout!");
 
 }  // namespace quenterra

@@ -1,6 +1,17 @@
 #include "badge/PortSelection.h"
 
+#include "badge/BadgeProtocol.h"
+
 namespace quenterra {
+
+QStringList PortItems(int last)
+{
+    QStringList items;
+    for (int n = kFirstPortNumber; n <= last; ++n) {
+        items << PortName(n);
+    }
+    return items;
+}
 
 std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele)
 {
@@ -46,12 +57,12 @@ bool ReadComSet(const Selector& comSele, SerialComm& comm, Messages& messages)
         }
     }
     if (number == 0) {
-        messages.show(QStringLiteral("Set Port Number Error!"), kErrorTitle);
+        messages.show(kSetPortNumberErrorText, kErrorTitle);
         return false;
     }
     try {
         comm.setCommPort(number);
-        comm.setSettings(kLineSettings);
+        comm.setSettings(LineSettingsText(kBadgeLine));
     } catch (const CommError&) {
         messages.show(kPortInUseText, kWarningTitle);
         return false;

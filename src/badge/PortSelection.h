@@ -1,17 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
-#include "badge/PortNumbers.h"
+#include "badge/PortMap.h"
 #include "platform/Controls.h"
 #include "platform/Messages.h"
 #include "platform/SerialComm.h"
 
 namespace quenterra {
 
-inline const QString kLineSettings = QStringLiteral("1200,n,8,1");
+// The port names from COM1 up to the given number: "COM1", "COM2", ...
+QStringList PortItems(int last);
 
 // What the probe learnt of one port number.
 struct ProbeOutcome {
@@ -25,12 +27,8 @@ struct ProbeOutcome {
 // out without a word; its outcome carries the reason.
 std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele);
 
-// Turns the port selector's text into the port number and sets the line settings. A text that is not
-// exactly one of "COM1" to "COM32" gets the Message "Set Port Number Error!" and false.
+// Turns the port selector's text into the port number and sets the badge's line settings. A text
+// that is not exactly one of "COM1" to "COM32" gets the Message "Set Port Number Error!" and false.
 bool ReadComSet(const Selector& comSele, SerialComm& comm, Messages& messages);
-
-inline const QString kPortInUseText = QStringLiteral("Port in use or not port");
-inline const QString kWarningTitle = QStringLiteral("Warning");
-inline const QString kErrorTitle = QStringLiteral("Error");
 
 }  // namespace quenterra

@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "badge/PortMap.h"
 #include "badge/PortSelection.h"
-#include "badge/PortNumbers.h"
 
 namespace quenterra {
 

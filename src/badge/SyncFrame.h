@@ -6,15 +6,13 @@
 #include <array>
 #include <optional>
 
+#include "badge/BadgeProtocol.h"
 #include "countdown/Countdown.h"
 
 namespace quenterra {
 
-// The text that wakes the badge; it goes out as one byte per character, right before the sync frame.
-inline const QString kWakeString = QStringLiteral("Helld");
-
-// The sync frame: 7 bytes, byte 0 sent first.
-using SyncFrame = std::array<quint8, 7>;
+// The sync frame: byte 0 sent first.
+using SyncFrame = std::array<quint8, kFrameLength>;
 
 // Where each field sits in the sync frame. The time runs from the smallest unit up, as packed BCD;
 // the days follow as three plain binary digits, most significant first; then the brightness code.
@@ -29,13 +27,20 @@ inline constexpr int kBrightness = 6;
 }  // namespace frame
 
 // Packed BCD of v: tens digit in the high nibble, units in the low one (59 -> 0x59).
-constexpr int PackedBcd(int v) { return v / 10 * 16 + v % 10; }
+constexpr int PackedBcd(int v)
+{
+    return v / 10 * 16 + v % 10;
+}
 
-// The brightness code of a level: the highest level, 4, gives the lowest code, 0; levels wrap around.
-constexpr int BrightnessCode(int level) { return (4 - level) & 3; }
+// The brightness code of a level: the highest level, 4, gives the lowest code, 0; levels wrap
+// around.
+constexpr int BrightnessCode(int level)
+{
+    return (4 - level) & 3;
+}
 
-// The brightness selector's text as a level from 0 to 255 (blanks around it allowed); nullopt for any
-// other text.
+// The brightness selector's text as a level from 0 to 255 (blanks around it allowed); nullopt for
+// any other text.
 std::optional<int> ReadBrightnessLevel(const QString& text);
 
 // Builds the frame from a remaining-seconds value (not range-checked here) and the brightness text.

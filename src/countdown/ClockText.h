@@ -19,8 +19,11 @@ private:
     QString timeFormat_;
 };
 
-// A time format with every time-zone field (and the blanks that set it apart) taken out, quoted
-// literal text left alone: "HH:mm:ss t" -> "HH:mm:ss".
-QString WithoutTimeZone(const QString& timeFormat);
+// The clock's form of a locale's long time format: every time-zone field taken out together with
+// what only surrounds it (its brackets, the comma or blanks that set it apart), and the pattern
+// letters Qt cannot format replaced by the nearest ones it can (a day period by "AP", an hour of
+// 1 to 24 or 0 to 11 by the 24- or 12-hour one). Quoted literal text is left alone:
+// "HH:mm:ss (t)" -> "HH:mm:ss", "Bh:mm:ss [t]" -> "APh:mm:ss".
+QString ClockTimeFormat(const QString& longTimeFormat);
 
 }  // namespace quenterra

@@ -41,9 +41,6 @@ inline constexpr qint32 kSecondsPerDay = 86400;
 // 1000 days: the first value the display and the badge cannot carry.
 inline constexpr qint32 kCountdownLimit = 1000 * kSecondsPerDay;
 
-inline const QString kOutOfRangeText = QStringLiteral("Down Count Days Out of Range!");
-inline const QString kOutOfRangeTitle = QStringLiteral("Note");
-
 // Reads a selector's text as a whole number: leading blanks skipped, an optional sign, decimal
 // digits. nullopt when the text holds no number (the empty text of a selector with no item chosen).
 std::optional<int> ReadWholeNumber(const QString& text);

@@ -24,7 +24,7 @@ void CountdownDisplay::ShowCountdown()
     controls_.lblDJS.setCaption(text);
 }
 
-void CountdownDisplay::Tick()
+void CountdownDisplay::tick()
 {
     const qint64 second = clock_.secsSinceEpoch();
     const auto target = ReadTargetMoment(targets_);

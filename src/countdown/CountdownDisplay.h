@@ -24,7 +24,7 @@ public:
 
     // One beat of the refresh timer: the countdown, then the clock. Both labels show whole seconds,
     // so a beat within the second already shown, for the same target, has nothing to change.
-    void Tick();
+    void tick();
 
 private:
     const Clock& clock_;

@@ -6,13 +6,14 @@ namespace quenterra {
 
 // The narrow views of the window's controls that the program's logic works through.
 
-// An editable drop-down: a text over a list of fixed items. The list position is the 0-based index of
-// the chosen item, -1 when no item is chosen (the text is then empty).
+// An editable drop-down: a text over a list of fixed items. The list position is the 0-based index
+// of the chosen item, -1 when no item is chosen (the text is then empty).
 class Selector {
 public:
     virtual ~Selector() = default;
     virtual int listPosition() const = 0;
-    // Chooses the item at position, which also makes it the text; -1 chooses none and empties the text.
+    // Chooses the item at position, which also makes it the text; -1 chooses none and empties the
+    // text.
     virtual void setListPosition(int position) = 0;
     virtual QString text() const = 0;
     virtual void setText(const QString& text) = 0;

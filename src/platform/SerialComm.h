@@ -52,8 +52,8 @@ public:
     virtual bool dtrEnable() const = 0;
     virtual void setDTREnable(bool enable) = 0;
 
-    // Queues bytes for transmission and returns without waiting for the line. A text goes out as one
-    // byte per character.
+    // Queues bytes for transmission and returns without waiting for the line. A text goes out as
+    // one byte per character.
     virtual void output(const QString& text) = 0;
     virtual void output(const QByteArray& bytes) = 0;
 

@@ -1,128 +1,32 @@
 // The real program end to end, through its public interfaces only: the settings file beside it, the
-// keyboard on a real X display (xdotool), and the serial line, with the stand-in badge
-// (quenterra-badge-sim) at the far end of a pseudo-terminal. A window manager (openbox) runs on the
-// display, as on a desktop: it gives windows the keyboard, and the titles are read as it shows them.
+// keyboard of a real desktop, and the serial line, with the stand-in badge (quenterra-badge-sim) at
+// the far end of a pseudo-terminal. The desktop is an X display with a window manager (openbox),
+// or, with QUENTERRA_E2E_DESKTOP=wayland, a Wayland compositor (sway) the program runs on natively:
+// the same keys, read back as each desktop shows the windows.
 
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
 
+#include <csignal>
+
+#include "Desktops.h"
 #include "support/TestMain.h"
 
 namespace {
 
-// Generous bounds for a slow machine; none of them decides a result.
-constexpr int kWaitMs = 20000;
-
-// A process and everything it has written so far, killed if the test ends early.
-struct Child {
-    QProcess process;
-    QByteArray output;
-
-    explicit Child(const QString& program = {})
-    {
-        process.setProgram(program);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-    }
-    ~Child()
-    {
-        process.kill();
-        process.waitForFinished(kWaitMs);
-    }
-
-    // The first capture of the first line matching pattern, once it has been written.
-    std::optional<QString> waitForLine(const QString& pattern)
-    {
-        const QRegularExpression line(pattern, QRegularExpression::MultilineOption);
-        const QDeadlineTimer deadline(kWaitMs);
-        for (;;) {
-            output += process.readAll();
-            if (const auto match = line.match(QString::fromLocal8Bit(output)); match.hasMatch()) {
-                return match.captured(1);
-            }
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning) {
-                return std::nullopt;
-            }
-            process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        }
-    }
-};
-
-// xdotool's output; nullopt when it fails or does not finish in time.
-std::optional<QString> xdotool(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start(QStringLiteral("xdotool"), arguments);
-    if (!tool.waitForFinished(kWaitMs) || tool.exitCode() != 0) {
-        qWarning("xdotool %s failed: %s", qPrintable(arguments.join(u' ')),
-                 tool.readAllStandardError().constData());
-        tool.kill();
-        tool.waitForFinished(kWaitMs);
-        return std::nullopt;
-    }
-    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
-}
-
-// Whether xdotool finds what it is asked for (quiet: not finding is an answer here).
-bool xdotoolFinds(const QStringList& arguments)
-{
-    QProcess tool;
-    tool.start(QStringLiteral("xdotool"), arguments);
-    const bool finished = tool.waitForFinished(kWaitMs);
-    if (!finished) {
-        tool.kill();
-        tool.waitForFinished(kWaitMs);
-    }
-    return finished && tool.exitCode() == 0;
-}
-
-// Waits until what xdotool is asked for is there (or, with gone, no longer there).
-bool waitFor(const QStringList& arguments, bool gone = false)
-{
-    const QDeadlineTimer deadline(kWaitMs);
-    while (xdotoolFinds(arguments) == gone) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QTest::qWait(100);
-    }
-    return true;
-}
-
-// Waits until the window manager has given window the keyboard.
-bool activeWindowBecomes(const QString& window)
-{
-    const QDeadlineTimer deadline(kWaitMs);
-    while (xdotool({"getactivewindow"}).value_or(QString()) != window) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QTest::qWait(100);
-    }
-    return true;
-}
-
-// One property of a window as the desktop reads it, "" when it has none.
-QString xprop(const QString& window, const char* property)
-{
-    QProcess tool;
-    const QStringList which = window == u"root" ? QStringList{"-root"} : QStringList{"-id", window};
-    tool.start(QStringLiteral("xprop"), which + QStringList{QString::fromLatin1(property)});
-    if (!tool.waitForFinished(kWaitMs) || tool.exitCode() != 0) {
-        tool.kill();
-        tool.waitForFinished(kWaitMs);
-        return {};
-    }
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
+using namespace quenterra::test;
 
 // The program under test: this build's, or the one QUENTERRA_E2E_PROGRAM names, started through
 // QUENTERRA_E2E_LAUNCHER. The Windows build gives quenterra.exe and scripts/wine-run: under Wine
@@ -139,33 +43,18 @@ struct Program {
         return underWine() ? QStringLiteral("COM7") : line;
     }
 
-    // Copies the program into folder, beside its settings file, and starts the copy there with
-    // the badge on line.
-    bool start(Child& child, const QTemporaryDir& folder, const QString& line) const
+    // A copy of the program in folder, beside its settings file; empty when it cannot be made.
+    QString copyInto(const QTemporaryDir& folder) const
     {
         const QString copy = folder.filePath(QFileInfo(path).fileName());
-        if (!QFile::copy(path, copy)) {
-            return false;
-        }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (underWine()) {
-            environment.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the Windows desktop's
-            child.process.setProgram(launcher.first());
-            child.process.setArguments(launcher.mid(1) + QStringList{"--port", "7=" + line, copy});
-        } else {
-            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-            child.process.setProgram(copy);
-        }
-        child.process.setProcessEnvironment(environment);
-        child.process.setWorkingDirectory(folder.path());
-        child.process.start();
-        return child.process.waitForStarted(kWaitMs);
+        return QFile::copy(path, copy) ? copy : QString();
     }
 };
 
 // A settings file of the given sections; each line may hold %1 to %6 for the target's year,
 // month, day, hour, minute and second.
-QString settingsText(const QList<std::pair<QString, QStringList>>& sections, const QDateTime& target)
+QString settingsText(const QList<std::pair<QString, QStringList>>& sections,
+                     const QDateTime& target)
 {
     QString settings;
     for (const auto& [name, lines] : sections) {
@@ -203,72 +92,54 @@ class TestEndToEnd : public QObject {
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-            QSKIP("no X display (DISPLAY is not set): run the tests under xvfb-run");
-        }
-        for (const char* tool : {"xdotool", "xprop", "openbox"}) {
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
+        const bool wayland = qEnvironmentVariable("QUENTERRA_E2E_DESKTOP") == u"wayland";
+        desktop_ = wayland ? MakeWaylandDesktop() : MakeX11Desktop();
+        if (const auto failure = desktop_->start()) {
+            desktop_.reset();
+            if (failure->missing) {
+                QSKIP(qPrintable(failure->why));
             }
-        }
-        // A real window manager, as on a desktop: it gives new windows the keyboard and shows
-        // their titles.
-        windowManager_.emplace(QStringLiteral("openbox"));
-        windowManager_->process.start();
-        QVERIFY(windowManager_->process.waitForStarted(kWaitMs));
-        const QDeadlineTimer deadline(kWaitMs);
-        while (!xprop(QStringLiteral("root"), "_NET_SUPPORTING_WM_CHECK").contains("window id")) {
-            QVERIFY2(!deadline.hasExpired() &&
-                         windowManager_->process.state() == QProcess::Running,
-                     windowManager_->output.constData());
-            QTest::qWait(100);
+            QFAIL(qPrintable(failure->why));
         }
     }
 
-    void cleanupTestCase() { windowManager_.reset(); }
+    void cleanupTestCase() { desktop_.reset(); }
 
     // Sync with the keyboard: the badge gets the countdown and the brightness of the settings file.
     // Exit then leaves the file with the same seven values and the pinned port untouched.
     void syncThenExit()
     {
         QTemporaryDir folder;
+        const QString program = program_.copyInto(folder);
+        QVERIFY(!program.isEmpty());
+
         Child badge(QStringLiteral(QUENTERRA_BADGE_SIM));
         badge.process.start();
         const auto path = badge.waitForLine(QStringLiteral("^COM7=(\\S+)$"));
         QVERIFY2(path, badge.output.constData());
 
         // 123 days 04:05:06 ahead, in whole seconds.
-        const QDateTime target = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() +
-                                                               ((123 * 24 + 4) * 60 + 5) * 60LL + 6);
-        const QDate date = target.date();
-        const QTime time = target.time();
+        const QDateTime target = QDateTime::fromSecsSinceEpoch(
+            QDateTime::currentSecsSinceEpoch() + ((123 * 24 + 4) * 60 + 5) * 60LL + 6);
         const QList<std::pair<QString, QStringList>> sections = {
             {"Ports", {"; the stand-in badge", "COM7=" + program_.badgePort(*path)}},
             {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
             {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}},
             {"ShowBright", {"BrightValue=2"}},
         };
-        QString settings;
-        for (const auto& [name, lines] : sections) {
-            settings += '[' + name + "]\n" + lines.join(u'\n') + '\n';
-        }
-        settings = settings.arg(date.year()).arg(date.month()).arg(date.day());
-        settings = settings.arg(time.hour()).arg(time.minute()).arg(time.second());
+        const QString settings = settingsText(sections, target);
         QFile file(folder.filePath(QStringLiteral("Vorlenta.ini")));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings.toUtf8()) > 0);
         file.close();
 
-        Child quenterra;
-        QVERIFY(program_.start(quenterra, folder, *path));
-
-        const auto window =
-            xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid",
-                     QString::number(quenterra.process.processId()), "--name", "^Quenterra"});
-        QVERIFY2(window && !window->isEmpty(), "the program's window did not appear");
-        // The window manager gives the new window the keyboard, and focus starts on "Sync".
-        QVERIFY2(activeWindowBecomes(window->section(u'\n', 0, 0)), "the window got no focus");
+        Child quenterra(program);
+        start(quenterra, folder.path(), *path);
+        const auto window = waitForWindow(quenterra, QStringLiteral("Quenterra  Ver 2.00"));
+        QVERIFY2(window, "the program's window did not appear");
+        // The desktop gives the new window the keyboard, and focus starts on "Sync".
+        QVERIFY2(window->active || becomesActive(quenterra, window->id), "the window got no focus");
         const qint64 pressedAt = QDateTime::currentSecsSinceEpoch();
-        QVERIFY(xdotool({"key", "space"}));
+        QVERIFY(desktop_->press({{"space"}}));
 
         const auto synced = badge.waitForLine(QStringLiteral("^synced (.*)$"));
         const qint64 seenAt = QDateTime::currentSecsSinceEpoch();
@@ -297,10 +168,10 @@ private slots:
         QVERIFY2(qAbs(late) <= 50, qPrintable(QStringLiteral("zero %1 ms late").arg(late)));
 
         // Tab moves on from Sync to Exit.
-        QVERIFY(xdotool({"key", "Tab", "space"}));
+        QVERIFY(desktop_->press({{"Tab", "space"}}));
         QVERIFY2(quenterra.process.waitForFinished(kWaitMs), "the program did not end on Exit");
         QCOMPARE(quenterra.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(quenterra.process.exitCode(), 0);
+        QVERIFY2(quenterra.process.exitCode() == 0, programOutput(quenterra));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString saved = QString::fromUtf8(file.readAll());
         const QStringList written = settings.split(u'\n');
@@ -315,12 +186,15 @@ private slots:
         QCOMPARE(badge.process.exitCode(), 0);
     }
 
-    // What the desktop shows: the bare titles of the window and of each Message, neither offering
-    // to maximise, focus on "Sync", and the port selector keeping the text typed into it. The
-    // target lies 5087 days past, so each sync that gets as far as the range check is refused.
+    // What the desktop shows: the bare titles of the window and of each Message, each a window of
+    // its own with the program's id, none offering to maximise, focus on "Sync", the keys that
+    // press it, and the port selector keeping the text typed into it. The target lies 5087 days
+    // past, so each sync that gets as far as the range check is refused.
     void desktopShowsWhatWasTyped()
     {
         QTemporaryDir folder;
+        const QString program = program_.copyInto(folder);
+        QVERIFY(!program.isEmpty());
         Child badge(QStringLiteral(QUENTERRA_BADGE_SIM));
         badge.process.start();
         const auto path = badge.waitForLine(QStringLiteral("^COM7=(\\S+)$"));
@@ -337,71 +211,268 @@ private slots:
                         .toUtf8()) > 0);
         file.close();
 
-        Child quenterra;
-        QVERIFY(program_.start(quenterra, folder, *path));
-        const QString pid = QString::number(quenterra.process.processId());
+        Child quenterra(program);
+        start(quenterra, folder.path(), *path);
 
-        // Keys typed into the window, and the Message each row ends with, dismissed with Return.
+        // Keys pressed in the window, and the Message each row ends with.
         struct Step {
             const char* what;
-            QList<QStringList> xdotool;  // one xdotool command line after another
+            QList<Keys> keys;
             const char* message;
         };
         const Step steps[] = {
             {"start-up, the target out of range", {}, "Note"},
-            {"Space presses Sync, which has the focus", {{"key", "space"}}, "Note"},
+            {"Space presses Sync, which has the focus", {{{"space"}}}, "Note"},
+            {"Return presses Sync too", {{{"Return"}}}, "Note"},
+            {"and so does the keypad's Enter", {{{"KP_Enter"}}}, "Note"},
             {"COM1 typed, with COM12 listed, stays COM1: its device is missing",
-             {{"key", "Tab", "Tab", "ctrl+a"}, {"type", "--delay", "50", "COM1"},
-              {"key", "Tab", "space"}},
+             {{{"Tab", "Tab", "ctrl+a"}, "COM1"}, {{"Tab", "space"}}},
              "Warning"},
             {"com6 typed is no port name",
-             {{"key", "Tab", "Tab", "ctrl+a"}, {"type", "--delay", "50", "com6"},
-              {"key", "Return", "Tab", "space"}},
+             {{{"Tab", "Tab", "ctrl+a"}, "com6"}, {{"Return", "Tab", "space"}}},
              "Error"},
         };
         for (const Step& step : steps) {
             qInfo("%s", step.what);
-            for (const QStringList& command : step.xdotool) {
-                QVERIFY(xdotool(command));
+            for (const Keys& keys : step.keys) {
+                QVERIFY(desktop_->press(keys));
             }
             const QString title = QString::fromLatin1(step.message);
-            const QStringList search = {"search", "--all", "--onlyvisible", "--pid", pid, "--name",
-                                        '^' + title + '$'};
-            QVERIFY2(waitFor(search), qPrintable("no Message titled " + title));
-            const QString message = xdotool(search)->section(u'\n', 0, 0);
-            QCOMPARE(xprop(message, "_NET_WM_NAME"),
-                     QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"%1\"").arg(title));
-            QVERIFY(!xprop(message, "_NET_WM_ALLOWED_ACTIONS").contains("MAXIMIZE"));
-            QVERIFY(activeWindowBecomes(message));
-            // Return presses OK; a key that came before the Message took the keyboard is lost, so
-            // it is pressed again until the Message has gone (Return presses nothing in the window).
+            const auto message = waitForWindow(quenterra, title);
+            QVERIFY2(message, qPrintable("no Message titled " + title));
+            QCOMPARE(message->appId, appId());
+            QVERIFY(message->native);
+            QVERIFY(!message->maximisable);
+            QVERIFY(message->active || becomesActive(quenterra, message->id));
+            // Return presses OK. A key that came before the Message took the keyboard is lost:
+            // until the Message has gone, Escape closes it too (and, should the Message be gone
+            // by the time it comes, presses nothing in the window, as Return would).
+            QVERIFY(desktop_->press({{"Return"}}));
             const QDeadlineTimer deadline(kWaitMs);
-            while (xdotoolFinds(search)) {
+            while (find(quenterra, title)) {
                 QVERIFY2(!deadline.hasExpired(), qPrintable("the Message " + title + " stayed"));
-                QVERIFY(xdotool({"key", "Return"}));
-                QTest::qWait(500);
+                QTest::qWait(1000);
+                if (find(quenterra, title)) {
+                    QVERIFY(desktop_->press({{"Escape"}}));
+                }
             }
 
-            const auto window = xdotool({"search", "--all", "--onlyvisible", "--pid", pid, "--name",
-                                         "^Quenterra"});
-            QVERIFY2(window && !window->isEmpty(), "the program's window did not appear");
-            QCOMPARE(xprop(*window, "_NET_WM_NAME"),
-                     QStringLiteral("_NET_WM_NAME(UTF8_STRING) = \"Quenterra  Ver 2.00\""));
-            QVERIFY(!xprop(*window, "_NET_WM_ALLOWED_ACTIONS").contains("MAXIMIZE"));
-            QVERIFY(activeWindowBecomes(*window));
+            const auto window = waitForWindow(quenterra, QStringLiteral("Quenterra  Ver 2.00"));
+            QVERIFY2(window, "the program's window did not appear");
+            QCOMPARE(window->appId, appId());
+            QVERIFY(window->native);
+            QVERIFY(!window->maximisable);
+            QVERIFY(window->active || becomesActive(quenterra, window->id));
         }
 
-        // Nothing reached the badge; Exit ends the program.
-        QVERIFY(xdotool({"key", "Tab", "space"}));
+        // Nothing reached the badge; Return on Exit ends the program.
+        QVERIFY(desktop_->press({{"Tab", "Return"}}));
         QVERIFY2(quenterra.process.waitForFinished(kWaitMs), "the program did not end on Exit");
-        QCOMPARE(quenterra.process.exitCode(), 0);
+        QVERIFY2(quenterra.process.exitCode() == 0, programOutput(quenterra));
         badge.output += badge.process.readAll();
         QVERIFY2(!badge.output.contains("synced"), badge.output.constData());
     }
 
+    // What a screen reader gets through the accessibility bus (AT-SPI): the countdown and the clock
+    // with what they show, the advice on the ports, the idle progress bar empty, and the changes
+    // of the countdown announced, about once a second.
+    void screenReaderHears()
+    {
+        if (program_.underWine()) {
+            QSKIP("a Windows program speaks to Windows' screen readers, not to AT-SPI");
+        }
+        const QString python = QFile::exists(QStringLiteral("/usr/bin/python3"))
+                                   ? QStringLiteral("/usr/bin/python3")
+                                   : QStandardPaths::findExecutable(QStringLiteral("python3"));
+        if (python.isEmpty() || !Run(python, {"-c", "import pyatspi"}) ||
+            QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
+            QSKIP("no AT-SPI here: python3-pyatspi, at-spi2-core or dbus is not installed");
+        }
+        // A session bus of the test's own, in its own process group: the accessibility bus and
+        // its registry, started on demand, end with it.
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
+        session.insert(QStringLiteral("HOME"), runtime.path());
+        session.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        Child bus(QStringLiteral("setsid"),
+                  {"dbus-daemon", "--session", "--nofork", "--print-address"});
+        bus.process.setProcessEnvironment(session);
+        bus.process.start();
+        const auto endSession = qScopeGuard([&bus] {
+            if (bus.process.processId() > 0) {
+                ::kill(-pid_t(bus.process.processId()), SIGTERM);
+            }
+        });
+        const auto address = bus.waitForLine(QStringLiteral("^(unix:\\S+)$"));
+        QVERIFY2(address, bus.output.constData());
+        session.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), *address);
+
+        QTemporaryDir folder;
+        const QString program = program_.copyInto(folder);
+        QVERIFY(!program.isEmpty());
+        Child badge(QStringLiteral(QUENTERRA_BADGE_SIM));
+        badge.process.start();
+        const auto path = badge.waitForLine(QStringLiteral("^COM7=(\\S+)$"));
+        QVERIFY2(path, badge.output.constData());
+        QFile file(folder.filePath(QStringLiteral("Vorlenta.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(settingsText({{"Ports", {"COM7=" + *path}},
+                                         {"Target Date", {"Year=%1", "Month=%2", "Day=%3"}},
+                                         {"Target Time", {"Hour=%4", "Minute=%5", "Second=%6"}}},
+                                        QDateTime::currentDateTime().addDays(123))
+                               .toUtf8()) > 0);
+        file.close();
+
+        Child quenterra(program);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        desktop_->prepare(environment);
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), *address);
+        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        quenterra.process.setProcessEnvironment(environment);
+        quenterra.process.setWorkingDirectory(folder.path());
+        quenterra.process.start();
+        QVERIFY(quenterra.process.waitForStarted(kWaitMs));
+        QVERIFY2(waitForWindow(quenterra, QStringLiteral("Quenterra  Ver 2.00")),
+                 "the program's window did not appear");
+
+        Child reader(python, {QStringLiteral(QUENTERRA_SCREEN_READER), "quenterra", "3.5"});
+        reader.process.setProcessChannelMode(QProcess::SeparateChannels);
+        reader.process.setProcessEnvironment(session);
+        reader.process.start();
+        QVERIFY2(reader.process.waitForFinished(kWaitMs) && reader.process.exitCode() == 0,
+                 reader.process.readAllStandardError().constData());
+        QList<QJsonObject> heard;
+        QJsonObject announcements;
+        for (const QByteArray& line : reader.process.readAllStandardOutput().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            if (object.contains(u"announced")) {
+                announcements = object;
+            } else if (!object.isEmpty()) {
+                heard << object;
+            }
+        }
+        // The first object of that role whose name, or description, starts so.
+        auto find = [&heard](const QString& role, const char* field, const QString& start) {
+            for (const QJsonObject& object : heard) {
+                if (object[u"role"].toString() == role &&
+                    object[QLatin1String(field)].toString().startsWith(start)) {
+                    return object;
+                }
+            }
+            return QJsonObject();
+        };
+        const QJsonObject countdown = find(QStringLiteral("label"), "name", "Countdown");
+        QVERIFY2(QRegularExpression(QStringLiteral("^Countdown: 12[23]:\\d\\d:\\d\\d:\\d\\d$"))
+                     .match(countdown[u"name"].toString())
+                     .hasMatch(),
+                 qPrintable(countdown[u"name"].toString()));
+        QCOMPARE(countdown[u"description"].toString(),
+                 QStringLiteral("Days, hours, minutes and seconds left until the target moment"));
+        // The tests run in the C locale: "Clock: 8 Dec 2026 03:52:19".
+        const QJsonObject clock = find(QStringLiteral("label"), "name", "Clock:");
+        QVERIFY2(
+            QRegularExpression(
+                QStringLiteral("^Clock: \\d{1,2} [A-Z][a-z]{2} \\d{4}( \\d\\d:\\d\\d:\\d\\d)?$"))
+                .match(clock[u"name"].toString())
+                .hasMatch(),
+            qPrintable(clock[u"name"].toString()));
+        // Which device COM7 is, as the tooltip tells it.
+        const QJsonObject port =
+            find(QStringLiteral("combo box"), "description", "The serial port the badge is on");
+        QVERIFY2(port[u"description"].toString().contains("\nCOM7: " + *path),
+                 qPrintable(port[u"description"].toString()));
+        QCOMPARE(
+            find(QStringLiteral("progress bar"), "name", "Sync progress")[u"value"].toDouble(-1),
+            0.0);
+        const double seconds = announcements[u"seconds"].toDouble();
+        for (const char* subject : {"Countdown", "Clock"}) {
+            const int count = announcements[u"announced"][QLatin1String(subject)].toInt();
+            QVERIFY2(count >= 2 && count <= 1 + seconds,
+                     qPrintable(QStringLiteral("%1 announced %2 times in %3 s")
+                                    .arg(subject)
+                                    .arg(count)
+                                    .arg(seconds)));
+        }
+    }
+
 private:
+    // What the program wrote (a sanitizer's report, say), shown in full; for a failure's message.
+    static const char* programOutput(Child& quenterra)
+    {
+        quenterra.output += quenterra.process.readAll();
+        qWarning("the program wrote:\n%s", quenterra.output.constData());
+        return "the program failed";
+    }
+
+    // Starts the program in folder on the desktop, the badge on line.
+    void start(Child& quenterra, const QString& folder, const QString& line)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        desktop_->prepare(environment);
+        if (program_.underWine()) {
+            environment.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the Windows desktop's
+            quenterra.process.setArguments(
+                program_.launcher.mid(1) +
+                QStringList{"--port", "7=" + line, quenterra.process.program()});
+            quenterra.process.setProgram(program_.launcher.first());
+        }
+        quenterra.process.setProcessEnvironment(environment);
+        quenterra.process.setWorkingDirectory(folder);
+        quenterra.process.start();
+        QVERIFY(quenterra.process.waitForStarted(kWaitMs));
+    }
+
+    // The program's shown window of exactly that title.
+    std::optional<ShownWindow> find(const Child& quenterra, const QString& title)
+    {
+        for (const ShownWindow& window : desktop_->windows(quenterra.process.processId())) {
+            if (window.title == title) {
+                return window;
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::optional<ShownWindow> waitForWindow(const Child& quenterra, const QString& title)
+    {
+        const QDeadlineTimer deadline(kWaitMs);
+        for (;;) {
+            if (auto window = find(quenterra, title)) {
+                return window;
+            }
+            if (deadline.hasExpired() || quenterra.process.state() != QProcess::Running) {
+                return std::nullopt;
+            }
+            QTest::qWait(100);
+        }
+    }
+
+    // Waits until the desktop has given the window the keyboard.
+    bool becomesActive(const Child& quenterra, const QString& id)
+    {
+        const QDeadlineTimer deadline(kWaitMs);
+        while (!deadline.hasExpired()) {
+            for (const ShownWindow& window : desktop_->windows(quenterra.process.processId())) {
+                if (window.id == id && window.active) {
+                    return true;
+                }
+            }
+            QTest::qWait(100);
+        }
+        return false;
+    }
+
+    // The program's id as the desktop shows it: Wine names a Windows program's windows after its
+    // executable.
+    QString appId() const
+    {
+        return program_.underWine() ? QFileInfo(program_.path).fileName()
+                                    : desktop_->expectedAppId();
+    }
+
     Program program_;
-    std::optional<Child> windowManager_;
+    std::unique_ptr<Desktop> desktop_;
 };
 
 QUENTERRA_TEST_MAIN(TestEndToEnd)

@@ -20,13 +20,14 @@ struct Rig {
     FakeCaption lblNow{QStringLiteral("YY-MM-DD hh:mm:ss")};
     FakeRefreshTimer timer1;
     FakeMessages messages;
-    CountdownDisplay display{clock, selectors.targets(),
-                             {lblDJS, lblNow, timer1}, messages, ClockText(QLocale::c())};
+    CountdownDisplay display{
+        clock, selectors.targets(), {lblDJS, lblNow, timer1}, messages, ClockText(QLocale::c())};
 
     Rig() { selectors.setTarget(2015, 6, 2, 12, 30, 15); }
 };
 
-const ShownMessage kOutOfRange{QStringLiteral("Down Count Days Out of Range!"), QStringLiteral("Note")};
+const ShownMessage kOutOfRange{QStringLiteral("Down Count Days Out of Range!"),
+                               QStringLiteral("Note")};
 
 }  // namespace
 
@@ -61,7 +62,9 @@ private slots:
         Rig rig;
         rig.clock.set(now);
         bool timerWhileShown = true;
-        rig.messages.onShow = [&](const ShownMessage&) { timerWhileShown = rig.timer1.isEnabled(); };
+        rig.messages.onShow = [&](const ShownMessage&) {
+            timerWhileShown = rig.timer1.isEnabled();
+        };
 
         rig.display.ShowCountdown();
 
@@ -91,12 +94,12 @@ private slots:
         rig.clock.set(QDateTime(QDate(2015, 6, 2), QTime(12, 30, 14)));
         rig.display.ShowCountdown();
 
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:01  "));
         QCOMPARE(rig.lblNow.caption(), QStringLiteral("2 Jun 2015 12:30:14"));
         rig.clock.advance(1);
         for (int i = 0; i < 3; ++i) {
-            rig.display.Tick();
+            rig.display.tick();
             QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:00  "));
             QVERIFY(rig.timer1.isEnabled());
         }
@@ -108,7 +111,7 @@ private slots:
             clockWhileShown = rig.lblNow.caption();
             rig.clock.advance(7);  // the user takes a while to dismiss it
         };
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kOutOfRange});
         QVERIFY(!rig.timer1.isEnabled());
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  000:00:00:-1  "));
@@ -122,21 +125,21 @@ private slots:
     {
         Rig rig;
         rig.display.ShowCountdown();
-        rig.display.Tick();
+        rig.display.tick();
         const int countdownWrites = rig.lblDJS.writes;
         const int clockWrites = rig.lblNow.writes;
         for (int beat = 0; beat < 19; ++beat) {
-            rig.display.Tick();
+            rig.display.tick();
         }
         QCOMPARE(rig.lblDJS.writes, countdownWrites);
         QCOMPARE(rig.lblNow.writes, clockWrites);
         rig.clock.advance(1);
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  001:00:30:14  "));
         QCOMPARE(rig.lblNow.caption(), QStringLiteral("1 Jun 2015 12:00:01"));
         // A changed target shows at the next beat, within the same second.
         rig.selectors.hour.setListPosition(13);
-        rig.display.Tick();
+        rig.display.tick();
         QCOMPARE(rig.lblDJS.caption(), QStringLiteral("  001:01:30:14  "));
     }
 
@@ -153,8 +156,12 @@ private slots:
             << QLocale::c() << midnight.addSecs(1) << "1 Jun 2015 00:00:01";
         QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany) << afternoon
                                 << "01.06.15 14:05:09";
-        QTest::newRow("US English") << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon
-                                    << "6/1/15 2:05:09 PM";
+        QTest::newRow("US English")
+            << QLocale(QLocale::English, QLocale::UnitedStates) << afternoon << "6/1/15 2:05:09 PM";
+        QTest::newRow("Spanish") << QLocale(QLocale::Spanish, QLocale::Spain) << afternoon
+                                 << "1/6/15 14:05:09";
+        QTest::newRow("Chinese (Taiwan)") << QLocale(QLocale::Chinese, QLocale::Taiwan) << afternoon
+                                          << "2015/6/1 \u4e0b\u53482:05:09";
     }
 
     void clockText()
@@ -165,21 +172,39 @@ private slots:
         QCOMPARE(ClockText(locale).format(moment), text);
     }
 
-    void timeZoneFieldsRemoved_data()
+    void clockTimeFormat_data()
     {
         QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("without");
-        QTest::newRow("trailing zone") << "HH:mm:ss t" << "HH:mm:ss";
-        QTest::newRow("leading zone") << "t HH:mm:ss" << "HH:mm:ss";
-        QTest::newRow("long zone name") << "h:mm:ss AP tttt" << "h:mm:ss AP";
-        QTest::newRow("quoted t kept") << "H 'h' mm 'et' ss t" << "H 'h' mm 'et' ss";
+        QTest::addColumn<QString>("clock");
+        QTest::newRow("trailing zone") << "HH:mm:ss t"
+                                       << "HH:mm:ss";
+        QTest::newRow("leading zone") << "t HH:mm:ss"
+                                      << "HH:mm:ss";
+        QTest::newRow("long zone name") << "h:mm:ss AP tttt"
+                                        << "h:mm:ss AP";
+        QTest::newRow("quoted t kept") << "H 'h' mm 'et' ss t"
+                                       << "H 'h' mm 'et' ss";
+        QTest::newRow("zone in brackets (es_ES)") << "H:mm:ss (t)"
+                                                  << "H:mm:ss";
+        QTest::newRow("zone in square brackets, day period B (zh_TW)") << "Bh:mm:ss [t]"
+                                                                       << "APh:mm:ss";
+        QTest::newRow("zone after a comma (be_BY)") << "HH:mm:ss, t"
+                                                    << "HH:mm:ss";
+        QTest::newRow("zone between two fields") << "h:mm:ss t AP"
+                                                 << "h:mm:ss AP";
+        QTest::newRow("quoted text before the zone kept (bg_BG)") << "H:mm:ss '\u0447'. t"
+                                                                  << "H:mm:ss '\u0447'.";
+        QTest::newRow("B beside a 24-hour clock: taken out") << "B HH:mm:ss"
+                                                             << "HH:mm:ss";
+        QTest::newRow("hours 1 to 24 and 0 to 11") << "kk:mm:ss K:mm AP"
+                                                   << "HH:mm:ss h:mm AP";
     }
 
-    void timeZoneFieldsRemoved()
+    void clockTimeFormat()
     {
         QFETCH(QString, format);
-        QFETCH(QString, without);
-        QCOMPARE(WithoutTimeZone(format), without);
+        QFETCH(QString, clock);
+        QCOMPARE(ClockTimeFormat(format), clock);
     }
 };
 

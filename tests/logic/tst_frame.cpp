@@ -44,7 +44,9 @@ private slots:
         QFETCH(int, remaining);
         QFETCH(QString, brightness);
         QFETCH(QByteArray, line);
-        QCOMPARE(kWakeString.toLatin1() + FrameBytes(BuildSyncFrame(remaining, brightness)), line);
+        QCOMPARE(QByteArray(kWakeString.data(), kWakeString.size()) +
+                     FrameBytes(BuildSyncFrame(remaining, brightness)),
+                 line);
     }
 
     void brightnessCodes_data()
@@ -52,10 +54,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("code");
         const std::pair<const char*, int> rows[] = {
-            {"1", 3}, {"2", 2}, {"3", 1}, {"4", 0},          // the list
-            {"5", 3}, {"6", 2}, {"7", 1}, {"8", 0}, {"0", 0}, // levels wrap around
-            {"255", 1}, {" 4", 0}, {"+1", 3},
-            {"", 0}, {"x", 0}, {"-1", 0}, {"256", 0}, {"4x", 0}, {"1.5", 0},  // not stored
+            {"1", 3},   {"2", 2},   {"3", 1},  {"4", 0},              // the list
+            {"5", 3},   {"6", 2},   {"7", 1},  {"8", 0},   {"0", 0},  // levels wrap around
+            {"255", 1}, {" 4", 0},  {"+1", 3}, {"", 0},    {"x", 0},
+            {"-1", 0},  {"256", 0}, {"4x", 0}, {"1.5", 0},  // not stored
         };
         for (const auto& [text, code] : rows) {
             QTest::newRow(qPrintable(QStringLiteral("\"%1\"").arg(QLatin1String(text))))

@@ -1,18 +1,10 @@
-// The settings file as the program loads it at start and saves it at exit, on real files.
+// The settings file as the program loads it at start and saves it at exit, over files in memory.
 
-#include <QDir>
-#include <QFile>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "platform/ProgramFolder.h"
-#include "settings/Settings.h"
+#include "settings/SettingsStore.h"
 #include "support/Fakes.h"
-#include "support/Files.h"
+#include "support/MemorySettingsFiles.h"
 #include "support/TestMain.h"
 
 using namespace quenterra;
@@ -21,15 +13,6 @@ using namespace quenterra::test;
 namespace {
 
 using Selectors = HiddenSelectors;
-
-// A path as the folder's real name and the file's name, also for a folder reached through a link.
-QString where(const QString& path)
-{
-    const QFileInfo file(path);
-    const QString folder = QFileInfo(file.path()).canonicalFilePath();
-    return (folder.isEmpty() ? QDir::cleanPath(file.absolutePath()) : folder) + '/' +
-           file.fileName();
-}
 
 const QByteArray kDefaultFile =
     "[Target Date]\nYear=2012\nMonth=12\nDay=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"
@@ -41,33 +24,33 @@ class TestSettings : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir folder_;
-    QString path() const { return folder_.filePath(QStringLiteral("Vorlenta.ini")); }
-    SettingsStore store() const { return SettingsStore({path(), path()}, DiskFiles()); }
+    MemorySettingsFiles files_;
+    static QString path() { return QStringLiteral("/home/u/quenterra/Vorlenta.ini"); }
+    SettingsStore store() { return SettingsStore({path(), path()}, files_); }
 
 private slots:
-    void cleanup() { QFile::remove(path()); }
+    void cleanup() { files_.files.clear(); }
 
     void firstRunWithoutAFile()
     {
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
-        QVERIFY2(!QFile::exists(path()), "the load creates no file");
-        QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(ReadFile(path()), kDefaultFile);
+        QVERIFY2(!files_.exists(path()), "the load creates no file");
+        QVERIFY(settings.save(selectors.settings()));
+        QCOMPARE(files_.bytes(path()), kDefaultFile);
     }
 
     void onlyTheBrightness()
     {
-        QVERIFY(WriteFile(path(), "[ShowBright]\nBrightValue=2\n"));
+        files_.files.insert(path(), "[ShowBright]\nBrightValue=2\n");
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "2"}));
-        QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(ReadFile(path()),
+        QVERIFY(settings.save(selectors.settings()));
+        QCOMPARE(files_.bytes(path()),
                  QByteArray("[ShowBright]\nBrightValue=2\n[Target Date]\nYear=2012\nMonth=12\n"
                             "Day=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"));
     }
@@ -135,18 +118,18 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QList<int>, positions);
         QFETCH(QByteArray, saved);
-        QVERIFY(WriteFile(path(), file));
+        files_.files.insert(path(), file);
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.positions(), positions);
         for (const FakeSelector* s : {&selectors.year, &selectors.month, &selectors.bright}) {
             if (s->listPosition() == -1) {
                 QCOMPARE(s->text(), QString());
             }
         }
-        QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(ReadFile(path()), saved.isEmpty() ? file : saved);
+        QVERIFY(settings.save(selectors.settings()));
+        QCOMPARE(files_.bytes(path()), saved.isEmpty() ? file : saved);
     }
 
     // Every combination of items survives a save and the next load: each selector through its
@@ -166,11 +149,11 @@ private slots:
                     list[other]->setListPosition(position);
                     chosen << position;
                 }
-                QVERIFY(SettingsStore({path(), path()}, DiskFiles()).Save(selectors.settings()));
+                QVERIFY(store().save(selectors.settings()));
                 Selectors reloaded;
-                store().Load(reloaded.settings());
+                store().load(reloaded.settings());
                 QCOMPARE(reloaded.positions(), chosen);
-                QFile::remove(path());
+                files_.files.clear();
             }
         }
     }
@@ -181,161 +164,30 @@ private slots:
             "; Quenterra settings\r\n[Unknown]\r\nKey=\xC3\xA9t\xC3\xA9\r\n\r\n[target date]\r\n"
             "yEaR=2015\r\n# note\r\nmonth = 3\r\nDAY=8\r\n[Ports]\r\nCOM7=/dev/pts/9\r\n"
             "[Target Time]\r\nHour=7\r\nMinute=5\r\nSecond=0\r\n[SHOWBRIGHT]\r\nBrightValue=2\r\n";
-        QVERIFY(WriteFile(path(), file));
+        files_.files.insert(path(), file);
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
+        settings.load(selectors.settings());
         QCOMPARE(selectors.positions(), (QList<int>{3, 2, 7, 7, 5, 0, 1}));
         QCOMPARE(settings.portPins(), (QMap<int, QString>{{7, QStringLiteral("/dev/pts/9")}}));
-        QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(ReadFile(path()), file);
+        QVERIFY(settings.save(selectors.settings()));
+        QCOMPARE(files_.bytes(path()), file);
     }
 
     // The user's edit, made while the program runs, wins over what the load read; the other keys
     // are written as usual.
     void editWhileRunningIsKept()
     {
-        QVERIFY(WriteFile(path(), "[Target Date]\nYear=2015\nMonth=3\nDay=8\n"));
+        files_.files.insert(path(), "[Target Date]\nYear=2015\nMonth=3\nDay=8\n");
         Selectors selectors;
         SettingsStore settings = store();
-        settings.Load(selectors.settings());
-        QVERIFY(
-            WriteFile(path(), "[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n"));
-        QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(ReadFile(path()),
+        settings.load(selectors.settings());
+        files_.files.insert(path(),
+                            "[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n");
+        QVERIFY(settings.save(selectors.settings()));
+        QCOMPARE(files_.bytes(path()),
                  QByteArray("[Target Date]\nYear=2019\nMonth=3\n[ShowBright]\nBrightValue=1\n"
                             "[Target Time]\nHour=23\nMinute=59\nSecond=59\n"));
-    }
-
-    // A folder that cannot be written: the save fails quietly and leaves nothing behind.
-    void unwritableFolder()
-    {
-        const QString plainFile = folder_.filePath(QStringLiteral("not-a-folder"));
-        QVERIFY(WriteFile(plainFile, "x"));
-        const QString inside = plainFile + QStringLiteral("/Vorlenta.ini");
-        Selectors selectors;
-        SettingsStore settings({inside, inside}, DiskFiles());
-        settings.Load(selectors.settings());
-        QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
-        QVERIFY(!settings.Save(selectors.settings()));
-        QCOMPARE(ReadFile(plainFile), QByteArray("x"));
-    }
-
-    // An installed program cannot write its own folder: the user's copy holds the settings, and
-    // until it exists, the file beside the program is the starting point. The program's folder is
-    // found from the executable's path as the system gives it.
-    void location_data()
-    {
-        QTest::addColumn<QByteArray>("folderName");  // empty: the executable's path is unknown
-        QTest::addColumn<bool>("programFolderWritable");
-        QTest::addColumn<bool>("besideProgram");
-        QTest::addColumn<bool>("userCopy");
-        QTest::addColumn<QString>("load");
-        QTest::addColumn<QString>("save");
-        QTest::newRow("portable") << QByteArray("bin") << true << true << false << "program"
-                                  << "program";
-        QTest::newRow("portable, a user copy is ignored")
-            << QByteArray("bin") << true << true << true << "program"
-            << "program";
-        QTest::newRow("installed, first run")
-            << QByteArray("bin") << false << false << false << "program"
-            << "user";
-        QTest::newRow("installed, starting from the file beside the program")
-            << QByteArray("bin") << false << true << false << "program"
-            << "user";
-        QTest::newRow("installed, the user's copy exists")
-            << QByteArray("bin") << false << true << true << "user"
-            << "user";
-        QTest::newRow("portable, in a folder whose name is no valid text")
-            << QByteArray("R\xE9ka") << true << true << false << "program"
-            << "program";
-        QTest::newRow("no program folder: never the working folder's file")
-            << QByteArray() << false << false << false << "user"
-            << "user";
-    }
-
-    void location()
-    {
-        QFETCH(QByteArray, folderName);
-        QFETCH(bool, programFolderWritable);
-        QFETCH(bool, besideProgram);
-        QFETCH(bool, userCopy);
-        QFETCH(QString, load);
-        QFETCH(QString, save);
-        QTemporaryDir root;
-        const QByteArray rootName = QFile::encodeName(root.path());
-        // Tests may run as root, whom permissions do not stop: a program "folder" that is a plain
-        // file can be written by no one.
-        const QByteArray program = rootName + '/' + (folderName.isEmpty() ? "bin" : folderName);
-        const QString user = root.filePath(QStringLiteral("config/quenterra"));
-        if (programFolderWritable || besideProgram) {
-            QCOMPARE(::mkdir(program.constData(), 0700), 0);
-        }
-        if (besideProgram) {
-            QVERIFY(WriteNative(program + "/Vorlenta.ini", "[ShowBright]\nBrightValue=2\n"));
-        }
-        if (userCopy) {
-            QVERIFY(QDir().mkpath(user));
-            QVERIFY(
-                WriteFile(user + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=3\n"));
-        }
-        const QString notAFolder = root.filePath(QStringLiteral("plain"));
-        QVERIFY(WriteFile(notAFolder, "x"));
-        // A file in the working folder that must never be taken for the settings file.
-        const QString workingFolder = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(root.path()));
-        QVERIFY(WriteFile(QStringLiteral("Vorlenta.ini"), "[ShowBright]\nBrightValue=1\n"));
-        // QTemporaryDir cannot remove what has no valid text for a name.
-        const auto cleanUp = qScopeGuard([&] {
-            QDir::setCurrent(workingFolder);
-            ::unlink((program + "/Vorlenta.ini").constData());
-            ::rmdir(program.constData());
-        });
-        const QByteArray folder = programFolderWritable ? program : QFile::encodeName(notAFolder);
-        const SettingsLocation location = LocateSettings(
-            ProgramFolder(folderName.isEmpty() ? QByteArray() : folder + "/quenterra"), user);
-
-        const QByteArray programFile = folder + "/Vorlenta.ini";
-        const QString userFile = user + QStringLiteral("/Vorlenta.ini");
-        QCOMPARE(where(location.loadPath),
-                 where(load == "program" ? QFile::decodeName(programFile) : userFile));
-        QCOMPARE(where(location.savePath),
-                 where(save == "program" ? QFile::decodeName(programFile) : userFile));
-        // What the load reads is the file it should read, whatever its folder is called.
-        QCOMPARE(ReadFile(location.loadPath),
-                 load == "program" ? ReadNative(programFile) : ReadFile(userFile));
-    }
-
-    void installedUnderUsrUsesTheUserCopy()
-    {
-        const SettingsLocation location =
-            LocateSettings(QStringLiteral("/usr/bin"), QStringLiteral("/home/u/.config/quenterra"));
-        QCOMPARE(location.loadPath, QStringLiteral("/usr/bin/Vorlenta.ini"));
-        QCOMPARE(location.savePath, QStringLiteral("/home/u/.config/quenterra/Vorlenta.ini"));
-    }
-
-    // The first save of an installed program creates the user's copy, folder and all, from the
-    // values read beside the program, which stays as it was.
-    void firstSaveOfAnInstalledProgram()
-    {
-        QTemporaryDir root;
-        const QString program = root.filePath(QStringLiteral("Vorlenta.ini"));
-        QVERIFY(WriteFile(
-            program,
-            "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n"));
-        const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
-        Selectors selectors;
-        SettingsStore settings({program, userCopy}, DiskFiles());
-        settings.Load(selectors.settings());
-        QCOMPARE(selectors.year.text(), QStringLiteral("2027"));
-        QVERIFY(settings.Save(selectors.settings()));
-        QCOMPARE(ReadFile(userCopy),
-                 QByteArray("[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
-                            "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\n"
-                            "Minute=59\nSecond=59\n"));
-        QCOMPARE(ReadFile(program),
-                 QByteArray("[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\n"
-                            "COM4=/dev/x\n"));
     }
 };
 

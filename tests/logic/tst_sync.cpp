@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "badge/BadgeProtocol.h"
 #include "badge/BadgeSync.h"
 #include "badge/PortSelection.h"
 #include "support/SyncRig.h"
@@ -14,8 +15,9 @@ namespace {
 
 using Rig = SyncRig<FakeSerialComm, FakeTicks, FakePump>;
 
-const QStringList kFullSync{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
-                            "Output=Helld", "Output=06 05 04 01 02 03 00", "PortOpen=false"};
+const QStringList kFullSync{"CommPort=3",     "Settings=1200,n,8,1", "PortOpen=true",
+                            "DTREnable=true", "Output=Helld",        "Output=06 05 04 01 02 03 00",
+                            "PortOpen=false"};
 const QStringList kSteppedBar{"Max=3", "Min=0", "Value=1", "Value=2", "Value=3", "Value=0"};
 const ShownMessage kPortInUse{QStringLiteral("Port in use or not port"), QStringLiteral("Warning")};
 
@@ -29,7 +31,7 @@ private slots:
     {
         Rig rig;
         const quint32 start = rig.ticks.now();
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.log, kFullSync);
         QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 06050401020300"));
         QCOMPARE(rig.progress.history, kSteppedBar);
@@ -42,8 +44,8 @@ private slots:
     void refusedPortNames_data()
     {
         QTest::addColumn<QString>("text");
-        for (const char* text : {"", "com3", "COM03", "COM3 ", " COM3", "COM 3", "COM0", "COM33",
-                                 "COM", "3"}) {
+        for (const char* text :
+             {"", "com3", "COM03", "COM3 ", " COM3", "COM 3", "COM0", "COM33", "COM", "3"}) {
             QTest::newRow(qPrintable(QStringLiteral("\"%1\"").arg(QLatin1String(text))))
                 << QString::fromLatin1(text);
         }
@@ -54,8 +56,9 @@ private slots:
         QFETCH(QString, text);
         Rig rig;
         rig.sele.setText(text);
-        rig.sync.CmdSendClick();
-        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Set Port Number Error!", "Error"}}));
+        rig.sync.cmdSendClick();
+        QCOMPARE(rig.messages.shown,
+                 (std::vector<ShownMessage>{{"Set Port Number Error!", "Error"}}));
         QVERIFY(rig.comm.log.isEmpty());
         QVERIFY(rig.progress.history.isEmpty());
     }
@@ -76,8 +79,8 @@ private slots:
         FakeSerialComm comm;
         FakeMessages messages;
         QVERIFY(ReadComSet(FakeSelector({}, text), comm, messages));
-        QCOMPARE(comm.log, (QStringList{QStringLiteral("CommPort=%1").arg(port),
-                                        "Settings=1200,n,8,1"}));
+        QCOMPARE(comm.log,
+                 (QStringList{QStringLiteral("CommPort=%1").arg(port), "Settings=1200,n,8,1"}));
         QVERIFY(messages.shown.empty());
     }
 
@@ -95,7 +98,8 @@ private slots:
             << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=false"}
             << ShownMessage{"Open port fail!", "Error"};
         QTest::newRow("DTR cannot be set")
-            << "dtr" << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "PortOpen=false"}
+            << "dtr"
+            << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "PortOpen=false"}
             << kPortInUse;
         QTest::newRow("the target has passed")
             << "past"
@@ -112,8 +116,7 @@ private slots:
             << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
                            "PortOpen=false"}
             << ShownMessage{"Down Count Days Out of Range!", "Note"};
-        QTest::newRow("the port number is refused")
-            << "commport" << QStringList{} << kPortInUse;
+        QTest::newRow("the port number is refused") << "commport" << QStringList{} << kPortInUse;
         QTest::newRow("the line settings are refused")
             << "settings" << QStringList{"CommPort=3"} << kPortInUse;
         QTest::newRow("the busy test cannot read the port")
@@ -145,7 +148,7 @@ private slots:
         } else if (fault == "busy read") {
             rig.comm.failPortOpenRead = true;
         }
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.log, log);
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{message});
         QVERIFY(rig.comm.sent.isEmpty());
@@ -159,7 +162,7 @@ private slots:
     {
         Rig rig;
         rig.comm.failClose = true;
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.sent.size(), 12);
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kPortInUse});
     }
@@ -183,7 +186,7 @@ private slots:
         rig.comm.failTextOutput = fault == "text";
         rig.comm.failByteOutput = fault == "bytes";
         rig.comm.failOutBufferCount = fault == "count";
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.sent, sent);
         QCOMPARE(rig.progress.history, kSteppedBar);
         QVERIFY(rig.messages.shown.empty());
@@ -201,7 +204,7 @@ private slots:
                 pumpsAtDrainEnd = rig.pump.pumps;
             }
         };
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QVERIFY(pumpsAtDrainEnd >= 6);  // 12 bytes, two leave per pass (one read here, one there)
         QCOMPARE(rig.progress.history, kSteppedBar);
     }
@@ -211,7 +214,7 @@ private slots:
         Rig rig;
         rig.comm.drainPerRead = 0;
         const quint32 start = rig.ticks.now();
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Send timeout!", "Error"}}));
         QVERIFY(rig.ticks.now() - start > 2000);
         QVERIFY(rig.ticks.now() - start < 2100);
@@ -234,11 +237,11 @@ private slots:
                     rig.ticks.advance(5000);  // the user reads it for five seconds
                     dismissedAt = rig.ticks.now();
                 };
-                rig.sync.CmdSendClick();
+                rig.sync.cmdSendClick();
                 QVERIFY(rig.sync.inProgress());
             }
         };
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Sending!", "Waits"}}));
         QCOMPARE(rig.comm.log, kFullSync);
         QCOMPARE(rig.progress.history, kSteppedBar);
@@ -253,7 +256,7 @@ private slots:
         rig.clock.set(QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)));
         rig.clock.upcoming = {QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)),
                               QDateTime(QDate(2015, 10, 4), QTime(16, 5, 7))};
-        rig.sync.CmdSendClick();
+        rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 00000000000000"));
         QVERIFY(rig.messages.shown.empty());
     }
@@ -294,7 +297,8 @@ private slots:
         QFETCH(int, landsIn);
         const qint64 second = QDateTime(QDate(2015, 6, 3), QTime(12, 0)).toSecsSinceEpoch();
         const qint64 pressedAt = second * 1000 + pressMs;
-        QCOMPARE(SyncLineMs(line), lineMs);
+        const std::optional<LineSettings> settings = ParseLineSettings(line);
+        QCOMPARE(settings ? SyncLineMs(*settings) : 0, lineMs);
         QCOMPARE(MsUntilSendMoment(pressedAt, lineMs), waitMs);
         QCOMPARE(LandingSecond(pressedAt + waitMs, lineMs), second + landsIn);
         QVERIFY2(LandingSecond(pressedAt + waitMs - 1, lineMs) == second + landsIn,

@@ -65,8 +65,8 @@ public:
     // Bytes that leave the queue per read of outBufferCount; 0 means the queue never drains.
     int drainPerRead = 1000;
 
-    QStringList log;     // "CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true", ...
-    QByteArray sent;     // every byte handed to output, in order
+    QStringList log;  // "CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true", ...
+    QByteArray sent;  // every byte handed to output, in order
 
     int commPort() const override { return port_; }
     void setCommPort(int port) override
@@ -110,7 +110,8 @@ public:
             throw CommError(CommError::Kind::InvalidValue, QStringLiteral("already open"));
         }
         if (!openable.contains(port_)) {
-            throw CommError(CommError::Kind::NoSuchPort, QStringLiteral("COM%1 is not there").arg(port_));
+            throw CommError(CommError::Kind::NoSuchPort,
+                            QStringLiteral("COM%1 is not there").arg(port_));
         }
         log << QStringLiteral("PortOpen=true");
         open_ = !opensButReadsClosed;

@@ -9,12 +9,12 @@
 #include <functional>
 #include <vector>
 
-#include "app/ControlLists.h"
 #include "countdown/Countdown.h"
 #include "platform/Clock.h"
 #include "platform/Controls.h"
 #include "platform/Messages.h"
-#include "settings/Settings.h"
+#include "settings/ControlLists.h"
+#include "settings/SettingsStore.h"
 
 namespace quenterra::test {
 

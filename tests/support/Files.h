@@ -15,16 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/ProfileFile.h"
-
 namespace quenterra::test {
-
-// The real settings files, for a settings store that works on files in a temporary folder.
-inline SettingsFiles& DiskFiles()
-{
-    static DiskSettingsFiles files;
-    return files;
-}
 
 // The file's bytes, or "<missing>" when it cannot be read.
 inline QByteArray ReadFile(const QString& path)

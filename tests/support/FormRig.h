@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 
 #include "app/Form1.h"
-#include "platform/ProfileFile.h"
-#include "platform/QtEventPump.h"
-#include "platform/SystemTickCounter.h"
 #include "support/FakeBadgeLink.h"
 #include "support/Fakes.h"
+#include "system/DiskSettingsFiles.h"
+#include "system/QtEventPump.h"
+#include "system/SystemTickCounter.h"
 
 namespace quenterra::test {
 

@@ -6,8 +6,8 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include "platform/ProfileFile.h"
 #include "settings/IniDocument.h"
+#include "system/ProfileFile.h"
 
 namespace quenterra::test {
 

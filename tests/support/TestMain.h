@@ -1,10 +1,20 @@
 #pragma once
 
-// Test entry points that pin what the tests rely on: the time zone, the locale and a headless platform.
+// Test entry points that pin what the tests rely on: the time zone, the locale and a headless
+// platform.
 
-#include <QApplication>
 #include <QLocale>
 #include <QTest>
+
+// Tests of the window run in a QApplication; the others, which link no Qt module but Core and
+// Test, in a QCoreApplication.
+#ifdef QT_WIDGETS_LIB
+#include <QApplication>
+#define QUENTERRA_TEST_APPLICATION QApplication
+#else
+#include <QCoreApplication>
+#define QUENTERRA_TEST_APPLICATION QCoreApplication
+#endif
 
 #include <cstdlib>
 #include <ctime>
@@ -40,15 +50,15 @@ inline void pinEnvironment(const char* timeZone)
 
 }  // namespace quenterra::test
 
-#define QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, zone)       \
-    int main(int argc, char** argv)                          \
-    {                                                        \
-        quenterra::test::pinEnvironment(zone);               \
-        QApplication app(argc, argv);                        \
-        app.setAttribute(Qt::AA_Use96Dpi, true);             \
-        TestObject tc;                                       \
-        QTEST_SET_MAIN_SOURCE_PATH                           \
-        return QTest::qExec(&tc, argc, argv);                \
+#define QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, zone) \
+    int main(int argc, char** argv)                   \
+    {                                                 \
+        quenterra::test::pinEnvironment(zone);        \
+        QUENTERRA_TEST_APPLICATION app(argc, argv);   \
+        app.setAttribute(Qt::AA_Use96Dpi, true);      \
+        TestObject tc;                                \
+        QTEST_SET_MAIN_SOURCE_PATH                    \
+        return QTest::qExec(&tc, argc, argv);         \
     }
 
 #define QUENTERRA_TEST_MAIN(TestObject) QUENTERRA_TEST_MAIN_IN_ZONE(TestObject, "UTC")

@@ -9,11 +9,18 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStyleFactory>
+#include <QStyleOptionComboBox>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
-#include "app/ControlLists.h"
 #include "app/Form1.h"
+#include "app/Look.h"
+#include "countdown/ClockText.h"
+#include "settings/ControlLists.h"
 #include "support/Files.h"
 #include "support/FormRig.h"
 #include "support/TestMain.h"
@@ -56,6 +63,22 @@ QStringList comboItems(const QWidget& form, const char* name)
     }
     return items;
 }
+
+// Whether the fonts here, with Qt's fallbacks, have a glyph for every character of text.
+bool drawable(const QFont& font, const QString& text)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const auto runs = layout.glyphRuns();
+    return std::none_of(runs.begin(), runs.end(),
+                        [](const QGlyphRun& run) { return run.glyphIndexes().contains(0); });
+}
+
+// A target a day, thirty minutes and fifteen seconds after the rigs' clock.
+const QByteArray kDayAhead =
+    "[Target Date]\nYear=2015\nMonth=6\nDay=2\n[Target Time]\nHour=12\nMinute=30\nSecond=15\n";
 
 }  // namespace
 
@@ -172,8 +195,25 @@ private slots:
         QCOMPARE(NumberItems(0, 59).at(9), QStringLiteral(" 9"));
     }
 
+    // The window a desktop's theme gives: light ones keep the title's blue and the countdown's
+    // red as described; on dark ones both become readable. A switch while the program runs is
+    // followed, both ways.
+    void looks_data()
+    {
+        QTest::addColumn<QColor>("window");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("Fusion, light") << QColor(239, 239, 239) << false;
+        QTest::newRow("Adwaita, light") << QColor(246, 245, 244) << false;
+        QTest::newRow("white") << QColor(Qt::white) << false;
+        QTest::newRow("Adwaita-Dark") << QColor(53, 53, 53) << true;
+        QTest::newRow("qt6ct, darker") << QColor(34, 32, 32) << true;
+        QTest::newRow("black") << QColor(Qt::black) << true;
+    }
+
     void looks()
     {
+        QFETCH(QColor, window);
+        QFETCH(bool, dark);
         FormRig rig;
         Form1& form = rig.form;
         auto* title = control<QLabel>(form, "Label1");
@@ -181,14 +221,38 @@ private slots:
         QCOMPARE(title->font().weight(), QFont::Bold);
         QVERIFY(title->font().underline());
         QCOMPARE(title->alignment(), Qt::AlignCenter);
-        QCOMPARE(title->palette().color(QPalette::WindowText), QColor(0, 0, 255));
 
         auto* countdown = control<QLabel>(form, "LblDJS");
         QCOMPARE(countdown->font().pointSizeF(), 39.0);
         QCOMPARE(countdown->font().weight(), QFont::Bold);
         QCOMPARE(countdown->alignment(), Qt::AlignCenter);
-        QCOMPARE(countdown->palette().color(QPalette::WindowText), QColor(255, 0, 0));
         QVERIFY(countdown->frameShape() != QFrame::NoFrame);
+
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        const std::pair<QLabel*, QColor> described[] = {{title, QColor(0, 0, 255)},
+                                                        {countdown, QColor(255, 0, 0)}};
+        QPalette themed = before;
+        themed.setColor(QPalette::Window, window);
+        themed.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
+        QApplication::setPalette(themed);
+        QCoreApplication::processEvents();  // the desktop's change reaches the window
+        for (const auto& [label, colour] : described) {
+            const QColor shown = label->palette().color(QPalette::WindowText);
+            if (dark && Contrast(colour, window) < 4.5) {
+                // The nearest readable colour: of the same hue, just light enough.
+                const qreal contrast = Contrast(shown, window);
+                QVERIFY2(contrast >= 4.5 && contrast < 4.6, qPrintable(shown.name()));
+                QCOMPARE(shown.hue(), colour.hue());
+            } else {
+                QCOMPARE(shown, colour);
+            }
+        }
+        QApplication::setPalette(before);
+        QCoreApplication::processEvents();
+        for (const auto& [label, colour] : described) {
+            QCOMPARE(label->palette().color(QPalette::WindowText), colour);
+        }
 
         auto* clockLabel = control<QLabel>(form, "LblNow");
         QCOMPARE(clockLabel->alignment(), Qt::AlignCenter);
@@ -229,35 +293,46 @@ private slots:
                 stacking.indexOf(control(form, "Label4")));
     }
 
-    // The longest texts each control can show, whole at the scale factor the test runs with
-    // (CTest runs this at 1, 1.25, 1.5 and 2).
+    // The longest texts each control can show, whole in each Qt style a Debian desktop offers, at
+    // the scale factor the test runs with (CTest runs this at 1, 1.25, 1.5 and 2).
     void textsFit_data()
     {
+        QTest::addColumn<QString>("style");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        auto row = [](const char* name, const char* text) {
-            QTest::newRow(qPrintable(QStringLiteral("%1 \"%2\"").arg(name, text)))
-                << name << text;
-        };
-        row("Label1", "  Quenterra Badge  ");
-        row("LblDJS", "-5087:-7:29:36  ");
-        row("LblDJS", " 1000:00:00:00  ");
-        row("LblDJS", "24855:23:59:59  ");
-        row("LblDJS", "-9999:-9:-9:-9  ");
-        row("Label2", "Clock Time :");
-        row("LblNow", "YY-MM-DD hh:mm:ss");
-        row("LblNow", "28 Sep 2088 23:58:58");
-        row("Label4", "Port :");
-        row("ComSele", "COM32");
-        row("ComSele", "COM28");
-        row("CmdSend", "Sync");
-        row("CmdExit", "Exit");
+        for (const char* style : {"Fusion", "Windows", "Adwaita", "Adwaita-Dark"}) {
+            auto row = [style](const char* name, const char* text) {
+                QTest::newRow(qPrintable(QStringLiteral("%1: %2 \"%3\"").arg(style, name, text)))
+                    << style << name << text;
+            };
+            row("Label1", "  Quenterra Badge  ");
+            row("LblDJS", "-5087:-7:29:36  ");
+            row("LblDJS", " 1000:00:00:00  ");
+            row("LblDJS", "24855:23:59:59  ");
+            row("LblDJS", "-9999:-9:-9:-9  ");
+            row("Label2", "Clock Time :");
+            row("LblNow", "YY-MM-DD hh:mm:ss");
+            row("LblNow", "28 Sep 2088 23:58:58");
+            row("Label4", "Port :");
+            row("ComSele", "COM32");
+            row("ComSele", "COM28");
+            row("CmdSend", "Sync");
+            row("CmdExit", "Exit");
+        }
     }
 
     void textsFit()
     {
+        QFETCH(QString, style);
         QFETCH(QString, name);
         QFETCH(QString, text);
+        if (!QStyleFactory::keys().contains(style, Qt::CaseInsensitive)) {
+            QSKIP(
+                qPrintable("the style " + style + " is not installed (scripts/test installs it)"));
+        }
+        const QString before = QApplication::style()->name();
+        QApplication::setStyle(style);
+        const auto restore = qScopeGuard([&] { QApplication::setStyle(before); });
         FormRig rig;
         Form1& form = rig.form;
         form.show();
@@ -272,9 +347,26 @@ private slots:
             const QRectF cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRectF();
             const qreal textEnd = edit->contentsRect().left() + 2 +
                                   QFontMetricsF(edit->font()).horizontalAdvance(text);
-            QVERIFY2(qAbs(cursor.center().x() - textEnd) < 1,
-                     qPrintable(QStringLiteral("scrolled by %1 px").arg(textEnd - cursor.center().x())));
+            QVERIFY2(
+                qAbs(cursor.center().x() - textEnd) < 1,
+                qPrintable(QStringLiteral("scrolled by %1 px").arg(textEnd - cursor.center().x())));
             QVERIFY(cursor.center().x() < edit->contentsRect().right() - 2);
+            // The arrow that opens the list is drawn, beside the edit field.
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = true;
+            option.frame = combo->hasFrame();
+            const QRect arrow = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                               QStyle::SC_ComboBoxArrow, combo);
+            QVERIFY(combo->rect().contains(arrow) && !arrow.intersects(edit->geometry()));
+            const QImage drawn = combo->grab(arrow).toImage();
+            QSet<QRgb> colours;
+            for (int y = 0; y < drawn.height(); ++y) {
+                for (int x = 0; x < drawn.width(); ++x) {
+                    colours.insert(drawn.pixel(x, y));
+                }
+            }
+            QVERIFY2(colours.size() > 1, "no arrow");
             return;
         }
         const QFontMetricsF metrics(widget->font());
@@ -310,11 +402,16 @@ private slots:
         row("CmdSend", "Sync", "Sends the countdown and the brightness to the badge", true);
         row("CmdExit", "Exit", "Saves the settings and ends the program", true);
         row("ProgressBar1", "Sync progress", "How far the sync with the badge has come", true);
-        row("ComSele", "Port", "The serial port the badge is on, COM1 to COM32", true);
-        row("Frame1", "Countdown and clock", "", true);
-        row("LblDJS", "Countdown", "Days, hours, minutes and seconds left until the target moment",
+        // What each number stands for, as the port's tooltip tells it, is heard too.
+        row("ComSele", "Port",
+            "The serial port the badge is on, COM1 to COM32\nNo serial port found. Plug in the "
+            "badge and start the program again, or pin a device in the section [Ports] of "
+            "Vorlenta.ini.",
             true);
-        row("LblNow", "Clock", "The current date and time", true);
+        row("Frame1", "Countdown and clock", "", true);
+        row("LblDJS", "Countdown: 001:00:30:15",
+            "Days, hours, minutes and seconds left until the target moment", true);
+        row("LblNow", "Clock: 1 Jun 2015 12:00:00", "The current date and time", true);
         for (const char* hidden :
              {"ComYear", "ComMonth", "ComDay", "ComHour", "ComMinute", "ComSecond", "ComBright"}) {
             row(hidden, "", "", false);
@@ -328,9 +425,12 @@ private slots:
         QFETCH(QString, description);
         QFETCH(bool, shown);
         FormRig rig;
+        QVERIFY(WriteFile(rig.settingsPath(), kDayAhead));
         Form1& form = rig.form;
+        form.load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_VERIFY(rig.control<QLabel>("LblNow")->text() != u"YY-MM-DD hh:mm:ss");
         QWidget* widget = control(form, qPrintable(name));
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(widget);
         QVERIFY(iface);
@@ -348,6 +448,104 @@ private slots:
             QCOMPARE(iface->text(QAccessible::Name), heard);
         }
         QCOMPARE(iface->text(QAccessible::Description), description);
+        if (QAccessibleValueInterface* value = iface->valueInterface()) {
+            // The idle progress bar is heard as empty.
+            QCOMPARE(value->currentValue(), value->minimumValue());
+        }
+    }
+
+    // While nobody listens, the countdown and the clock announce nothing, however often they
+    // change (the end-to-end test hears them with a screen reader's bus).
+    void silentWhileNobodyListens()
+    {
+        static int announced = 0;
+        announced = 0;
+        const auto previous = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            const QString name = event->object()->objectName();
+            if (event->type() == QAccessible::NameChanged &&
+                (name == u"LblDJS" || name == u"LblNow")) {
+                ++announced;
+            }
+        });
+        const auto restore =
+            qScopeGuard([previous] { QAccessible::installUpdateHandler(previous); });
+        FormRig rig;
+        QVERIFY(WriteFile(rig.settingsPath(), kDayAhead));
+        rig.form.load();
+        rig.form.show();
+        auto* countdown = rig.control<QLabel>("LblDJS");
+        for (int second = 0; second < 3; ++second) {
+            const QString before = countdown->text();
+            rig.clock.advance(1);
+            QTRY_VERIFY(countdown->text() != before);
+        }
+        QCOMPARE(announced, 0);
+    }
+
+    void clockInEveryLanguage_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        const auto locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                      QLocale::AnyTerritory);
+        for (const QLocale& locale : locales) {
+            QTest::newRow(qPrintable(locale.bcp47Name())) << locale;
+        }
+    }
+
+    // In every language Qt knows, the clock is a clean text, whole in its label: no empty brackets
+    // where the time zone was, no pattern letter Qt could not format, no separator at either end.
+    void clockInEveryLanguage()
+    {
+        QFETCH(QLocale, locale);
+        QLocale::setDefault(locale);
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        FormRig rig;
+        auto* clockLabel = rig.control<QLabel>("LblNow");
+        const ClockText clock(locale);
+        // What the text may hold in letters: the locale's names and the formats' quoted text.
+        QStringList words;
+        for (const QString& period : {locale.amText(), locale.pmText()}) {
+            words << period << period.toUpper() << period.toLower();
+        }
+        for (int month = 1; month <= 12; ++month) {
+            words << locale.monthName(month, QLocale::LongFormat)
+                  << locale.monthName(month, QLocale::ShortFormat);
+        }
+        const QRegularExpression quoted(QStringLiteral("'([^']+)'"));
+        for (const QString& format :
+             {locale.dateFormat(QLocale::ShortFormat), locale.timeFormat(QLocale::LongFormat)}) {
+            for (const auto& match : quoted.globalMatch(format)) {
+                words << match.captured(1);
+            }
+        }
+        std::sort(words.begin(), words.end(),
+                  [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        const QRegularExpression emptyBrackets(
+            QStringLiteral("[(\\[\\x{FF08}\\x{FF3B}]\\s*[)\\]\\x{FF09}\\x{FF3D}]"));
+        for (int month = 1; month <= 12; ++month) {
+            for (const QTime time : {QTime(10, 58, 58), QTime(23, 58, 58)}) {
+                const QString text = clock.format(QDateTime(QDate(2088, month, 28), time));
+                QString letters = text;
+                for (const QString& word : words) {
+                    letters.remove(word);
+                }
+                auto separator = [](QChar c) { return c.isSpace() || c == u','; };
+                QVERIFY2(!text.contains(emptyBrackets) && !separator(text.front()) &&
+                             !separator(text.back()) &&
+                             !letters.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
+                         qPrintable(text));
+                if (!drawable(clockLabel->font(), text)) {
+                    QSKIP(qPrintable("no font on this machine draws " + text));
+                }
+                const qreal width = TextWidth(clockLabel->font(), text);
+                QVERIFY2(width <= clockLabel->contentsRect().width(),
+                         qPrintable(QStringLiteral("%1: %2 px in %3 px at %4 pt")
+                                        .arg(text)
+                                        .arg(width)
+                                        .arg(clockLabel->contentsRect().width())
+                                        .arg(clockLabel->font().pointSizeF())));
+            }
+        }
     }
 
     void countsLive()

@@ -7,10 +7,15 @@
 
 #include <memory>
 
+#include "badge/LineSettings.h"
+
 namespace quenterra {
 
 // The stand-in badge's end of the serial line: a pseudo-terminal of its own, or a serial device.
 // Released (descriptors closed, a device's settings restored) when destroyed.
+// Line settings as people write them: "1200 baud 8N1".
+QString DescribeLine(const LineSettings& settings);
+
 class SimLine {
 public:
     // A new pseudo-terminal. The program opens its slave by path(); the stand-in reads the master.
@@ -18,8 +23,9 @@ public:
     // end-of-line between two syncs, when the program has closed the port.
     static std::unique_ptr<SimLine> openPseudoTerminal(QString* error);
 
-    // A serial device, set to 1200 baud 8N1, raw.
-    static std::unique_ptr<SimLine> openDevice(const QString& path, QString* error);
+    // A serial device, set to the given line settings, raw.
+    static std::unique_ptr<SimLine> openDevice(const QString& path, const LineSettings& settings,
+                                               QString* error);
 
     ~SimLine();
     SimLine(const SimLine&) = delete;

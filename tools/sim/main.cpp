@@ -15,16 +15,15 @@
 #include <QTimer>
 
 #include <fcntl.h>
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
 
 #include "SimLine.h"
+#include "badge/BadgeProtocol.h"
 #include "badge/BadgeStream.h"
-#include "badge/BadgeSync.h"
-#include "badge/PortSelection.h"
 
 namespace quenterra {
 namespace {
@@ -156,9 +155,9 @@ int run(const QStringList& arguments)
     }
 
     QString error;
-    const std::unique_ptr<SimLine> line = arguments.size() == 2
-                                              ? SimLine::openDevice(arguments[1], &error)
-                                              : SimLine::openPseudoTerminal(&error);
+    const std::unique_ptr<SimLine> line =
+        arguments.size() == 2 ? SimLine::openDevice(arguments[1], kBadgeLine, &error)
+                              : SimLine::openPseudoTerminal(&error);
     if (!line) {
         std::fprintf(stderr, "quenterra-badge-sim: %s\n", qPrintable(error));
         return 1;
@@ -169,16 +168,16 @@ int run(const QStringList& arguments)
                                    "COM7=%1")
                         .arg(line->path()));
     } else {
-        output.line(
-            QStringLiteral("Stand-in badge listening on %1 at 1200 baud 8N1.").arg(line->path()));
+        output.line(QStringLiteral("Stand-in badge listening on %1 at %2.")
+                        .arg(line->path(), DescribeLine(kBadgeLine)));
     }
     // What the bytes of one sync take on the badge's line; a pseudo-terminal takes no time at all.
-    const qint32 lineMs = SyncLineMs(kLineSettings);
-    const qint32 addedMs = line->isPseudoTerminal() ? lineMs : 0;
+    const qint32 addedMs = line->isPseudoTerminal() ? kSyncLineMs : 0;
     if (addedMs > 0) {
         output.line(QStringLiteral("A pseudo-terminal takes no line time: each frame counts as had "
-                                   "%1 ms after it arrived, as at 1200 baud.")
-                        .arg(addedMs));
+                                   "%1 ms after it arrived, as at %2 baud.")
+                        .arg(addedMs)
+                        .arg(kBadgeLine.baudRate));
     }
     output.line(QStringLiteral("Waiting for a sync; Ctrl-C ends."));
 

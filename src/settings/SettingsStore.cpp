@@ -1,0 +1,83 @@
+#include "settings/SettingsStore.h"
+
+#include <QFile>
+
+#include <limits>
+
+#include "badge/PortMap.h"
+#include "platform/SettingsFiles.h"
+#include "settings/IniDocument.h"
+
+namespace quenterra {
+namespace {
+
+std::array<Selector*, kSettingRows.size()> inRowOrder(const SettingsSelectors& s)
+{
+    return {&s.year, &s.month, &s.day, &s.hour, &s.minute, &s.second, &s.bright};
+}
+
+constexpr QByteArrayView kPortsSection = "Ports";
+
+}  // namespace
+
+SettingsStore::SettingsStore(SettingsLocation location, SettingsFiles& files)
+    : location_(std::move(location)), files_(&files)
+{
+}
+
+void SettingsStore::load(SettingsSelectors selectors)
+{
+    const IniDocument document(files_->read(location_.loadPath).value_or(QByteArray()));
+    const bool sameFile = location_.savePath == location_.loadPath;
+    const IniDocument target =
+        sameFile ? document : IniDocument(files_->read(location_.savePath).value_or(QByteArray()));
+    const auto list = inRowOrder(selectors);
+    for (size_t i = 0; i < kSettingRows.size(); ++i) {
+        const SettingRow& row = kSettingRows[i];
+        Selector& selector = *list[i];
+        const qint32 value = ProfileInt(document, row.section, row.key, row.defaultValue);
+        const qint64 position = qint64(value) - row.offset;
+        const bool fits = value >= std::numeric_limits<qint16>::min() &&
+                          value <= std::numeric_limits<qint16>::max() && position >= -1 &&
+                          position < selector.count();
+        selector.setListPosition(fits ? static_cast<int>(position) : -1);
+        loaded_[i] = {document.value(row.section, row.key), target.value(row.section, row.key),
+                      fits};
+    }
+
+    portPins_.clear();
+    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
+        const auto device = document.value(kPortsSection, PortName(n).toLatin1());
+        if (device && !device->isEmpty()) {
+            portPins_.insert(n, QFile::decodeName(*device));
+        }
+    }
+}
+
+bool SettingsStore::save(SettingsSelectors selectors) const
+{
+    const auto list = inRowOrder(selectors);
+    // The user's copy starts as a copy of the file it was loaded from, comments and pins included.
+    std::optional<QByteArray> seed;
+    if (location_.savePath != location_.loadPath && !files_->exists(location_.savePath)) {
+        seed = files_->read(location_.loadPath);
+    }
+    return files_->update(location_.savePath, [&](IniDocument& document) {
+        if (seed && document.bytes().isEmpty()) {
+            document = IniDocument(*seed);
+        }
+        for (size_t i = 0; i < kSettingRows.size(); ++i) {
+            const SettingRow& row = kSettingRows[i];
+            const Loaded& loaded = loaded_[i];
+            if (document.value(row.section, row.key) != loaded.baseline) {
+                continue;  // changed in the file while the program ran: the user's edit wins
+            }
+            const QByteArray text = loaded.fits || !loaded.text
+                                        ? QByteArray::number(list[i]->listPosition() + row.offset)
+                                        : *loaded.text;
+            document.setValue(row.section, row.key, text);
+        }
+    });
+}
+
+}  // namespace quenterra

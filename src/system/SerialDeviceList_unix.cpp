@@ -1,0 +1,29 @@
+#include "system/SerialDeviceList.h"
+
+#include "system/HostSystem.h"
+
+#include <QSerialPortInfo>
+
+namespace quenterra {
+
+QStringList SystemConsoleNames()
+{
+    return host::ConsoleNames();
+}
+
+QList<SerialDevice> SystemSerialDevices()
+{
+    QList<SerialDevice> devices;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos) {
+        devices.append({info.systemLocation(), info.description()});
+    }
+    return devices;
+}
+
+PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins)
+{
+    return AssignPortNumbers(devices, pins, SystemConsoleNames(), RealDevicePath);
+}
+
+}  // namespace quenterra

@@ -1,0 +1,449 @@
+#include "system/ProfileFile.h"
+
+#include "settings/SettingsStore.h"
+#include "support/Fakes.h"
+#include "support/Files.h"
+#include "support/PrivateProfile.h"
+#include "support/TestMain.h"
+#include "system/DiskSettingsFiles.h"
+#include "system/ProgramFolder.h"
+#include "system/SettingsLocation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quenterra;
+using namespace quenterra::test;
+
+namespace {
+
+// A path as the folder's real name and the file's name, also for a folder reached through a link.
+QString where(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString folder = QFileInfo(file.path()).canonicalFilePath();
+    return (folder.isEmpty() ? QDir::cleanPath(file.absolutePath()) : folder) + '/' +
+           file.fileName();
+}
+
+}  // namespace
+
+class TestProfileFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void readsIntegers_data();
+    void readsIntegers();
+    void writeCreatesFileAndKeepsTheRest();
+    void writeThroughAPlainFileFails();
+    void savesAtomically_data();
+    void savesAtomically();
+    void writesThroughSymbolicLink_data();
+    void writesThroughSymbolicLink();
+    void concurrentSavesLoseNothing();
+    void unwritableFolder();
+    void location_data();
+    void location();
+    void installedUnderUsrUsesTheUserCopy();
+    void firstSaveOfAnInstalledProgram();
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+};
+
+void TestProfileFile::init()
+{
+    QVERIFY(dir_.isValid());
+    path_ = dir_.filePath(
+        QString("%1-%2.ini").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+}
+
+// What is at the file's place, what reading gives, and whether a write replaces it. Whatever is
+// not a regular file of the user's own choosing is never waited on, read without end or replaced.
+void TestProfileFile::readsIntegers_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint32>("expected");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("number") << QByteArray("file") << QByteArray("[S]\nK = -12\n") << -12 << true
+                            << true;
+    QTest::newRow("not a number") << QByteArray("file") << QByteArray("[S]\nK=x\n") << 0 << true
+                                  << true;
+    QTest::newRow("empty value") << QByteArray("file") << QByteArray("[S]\nK=\n") << 42 << true
+                                 << true;
+    QTest::newRow("missing key") << QByteArray("file") << QByteArray("[S]\nL=1\n") << 42 << true
+                                 << true;
+    QTest::newRow("missing file") << QByteArray("file") << QByteArray() << 42 << false << true;
+    QTest::newRow("larger than any settings file")
+        << QByteArray("file")
+        << QByteArray("[S]\nK=7\n;") + QByteArray(ProfileFile::kMaxBytes, 'x') + "\n"
+        << 42 << false << false;
+    QTest::newRow("read-only file")
+        << QByteArray("read-only") << QByteArray("[S]\nK=-12\n") << -12 << true << false;
+    QTest::newRow("named pipe") << QByteArray("fifo") << QByteArray() << 42 << false << false;
+    QTest::newRow("link to a device that never ends")
+        << QByteArray("/dev/zero") << QByteArray() << 42 << false << false;
+}
+
+void TestProfileFile::readsIntegers()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint32, expected);
+    QFETCH(bool, readable);
+    QFETCH(bool, writable);
+    const QByteArray encoded = QFile::encodeName(path_);
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+    } else if (kind == "/dev/zero") {
+        QVERIFY(QFile::link(kind, path_));
+    } else if (!bytes.isNull()) {
+        QVERIFY(WriteFile(path_, bytes));
+        if (kind == "read-only") {
+            QVERIFY(QFile::setPermissions(path_,
+                                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        }
+    }
+    struct stat before {};
+    ::lstat(encoded.constData(), &before);
+
+    bool read = false;
+    qint32 value = 0;
+    bool written = false;
+    QVERIFY(FinishesWithin(kHangBound, [&] {
+        read = ProfileFile(path_).read().has_value();
+        value = GetPrivateProfileIntA("S", "K", 42, path_);
+        written = WritePrivateProfileStringA("S", "K", "5", path_);
+    }));
+    QCOMPARE(read, readable);
+    QCOMPARE(value, expected);
+    QCOMPARE(written, writable);
+    if (writable) {
+        QCOMPARE(GetPrivateProfileIntA("S", "K", 42, path_), 5);
+        return;
+    }
+    struct stat after {};
+    QCOMPARE(::lstat(encoded.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode, before.st_mode);
+    if (!bytes.isNull()) {
+        QCOMPARE(ReadFile(path_), bytes);
+    }
+}
+
+void TestProfileFile::writeCreatesFileAndKeepsTheRest()
+{
+    QVERIFY(WritePrivateProfileStringA("Target Date", "Year", "2012", path_));
+    QCOMPARE(ReadFile(path_), QByteArray("[Target Date]\nYear=2012\n"));
+    QVERIFY(WriteFile(path_, "; \xE9\r\n[target date]\r\nYEAR = 1999\r\n[ShowBright]\r\n"));
+    QVERIFY(WritePrivateProfileStringA("Target Date", "Year", "2013", path_));
+    QVERIFY(WritePrivateProfileStringA("ShowBright", "BrightValue", "4", path_));
+    QCOMPARE(
+        ReadFile(path_),
+        QByteArray("; \xE9\r\n[target date]\r\nYEAR = 2013\r\n[ShowBright]\r\nBrightValue=4\r\n"));
+    QVERIFY(!WritePrivateProfileStringA("ShowBright", "BrightValue", "4\n[X]", path_));
+}
+
+void TestProfileFile::writeThroughAPlainFileFails()
+{
+    QVERIFY(WriteFile(dir_.filePath("plainfile"), "x"));
+    const QString path = dir_.filePath("plainfile/Vorlenta.ini");
+    QVERIFY(!WritePrivateProfileStringA("S", "K", "1", path));
+    QCOMPARE(GetPrivateProfileIntA("S", "K", 42, path), 42);
+    QCOMPARE(ReadFile(dir_.filePath("plainfile")), QByteArray("x"));
+}
+
+void TestProfileFile::savesAtomically_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("hookAllows");
+    QTest::addColumn<QByteArray>("leftover");  // what holds the temporary file's name beforehand
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<int>("hookCalls");
+    QTest::newRow("saved") << QByteArray("2") << true << QByteArray() << true << 1;
+    QTest::newRow("a killed save's leftover replaced")
+        << QByteArray("2") << true << QByteArray("file") << true << 1;
+    QTest::newRow("abandoned") << QByteArray("2") << false << QByteArray("file") << false << 1;
+    QTest::newRow("unchanged") << QByteArray("1") << true << QByteArray("file") << false << 0;
+    QTest::newRow("a hard link to another file")
+        << QByteArray("2") << true << QByteArray("hard link") << true << 1;
+    QTest::newRow("a symbolic link to another file")
+        << QByteArray("2") << true << QByteArray("symbolic link") << true << 1;
+    QTest::newRow("a named pipe") << QByteArray("2") << true << QByteArray("fifo") << true << 1;
+    QTest::newRow("another user's file")
+        << QByteArray("2") << true << QByteArray("another user's") << true << 1;
+    // Another save that never ends: this one gives up after a while.
+    QTest::newRow("held by another save")
+        << QByteArray("2") << false << QByteArray("held") << false << 0;
+}
+
+void TestProfileFile::savesAtomically()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, hookAllows);
+    QFETCH(QByteArray, leftover);
+    QFETCH(bool, saved);
+    QFETCH(int, hookCalls);
+    const QByteArray old("[S]\r\nK=1\r\n\0\xFF", 12);
+    QVERIFY(WriteFile(path_, old));
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(path_, permissions));
+    // Another file of the user's that a leftover may be linked to.
+    const QString other = path_ + ".other";
+    const QByteArray otherBytes(4096, 'z');  // longer than what is saved
+    QVERIFY(WriteFile(other, otherBytes));
+    QVERIFY(QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner));
+    const QString temporary = path_ + ".saving";
+    const QByteArray encoded = QFile::encodeName(temporary);
+    int holder = -1;
+    if (leftover == "file" || leftover == "another user's" || leftover == "held") {
+        QVERIFY(WriteFile(temporary, otherBytes));
+    } else if (leftover == "hard link") {
+        QCOMPARE(::link(QFile::encodeName(other).constData(), encoded.constData()), 0);
+    } else if (leftover == "symbolic link") {
+        QVERIFY(QFile::link(other, temporary));
+    } else if (leftover == "fifo") {
+        QCOMPARE(::mkfifo(encoded.constData(), 0666), 0);
+    }
+    if (leftover == "another user's" && ::chown(encoded.constData(), 65534, 65534) != 0) {
+        QSKIP("only root can give a file to another user");
+    }
+    if (leftover == "held") {
+        holder = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
+        QCOMPARE(::flock(holder, LOCK_EX), 0);
+    }
+
+    ProfileFile file(path_);
+    int calls = 0;
+    file.setBeforeReplaceHook([&] {
+        ++calls;
+        return hookAllows;
+    });
+    bool result = false;
+    QVERIFY(FinishesWithin(kHangBound, [&] {
+        result = file.update([&](IniDocument& document) { document.setValue("S", "K", text); });
+    }));
+    QCOMPARE(result, saved || hookAllows);
+    QCOMPARE(calls, hookCalls);
+    QCOMPARE(ReadFile(path_), saved ? QByteArray("[S]\r\nK=2\r\n\0\xFF", 12) : old);
+    QCOMPARE(QFile::permissions(path_) & ~(QFile::ReadUser | QFile::WriteUser), permissions);
+    QCOMPARE(QFileInfo(path_).ownerId(), ::geteuid());
+    QCOMPARE(ReadFile(other), otherBytes);
+    QCOMPARE(QFile::permissions(other) & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
+    struct stat info;
+    QCOMPARE(::lstat(encoded.constData(), &info) == 0, holder >= 0);  // only the holder's stays
+    if (holder >= 0) {
+        ::close(holder);
+    }
+}
+
+void TestProfileFile::writesThroughSymbolicLink_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::addColumn<bool>("planted");  // another user's link in a folder everyone can write
+    QTest::newRow("existing target") << true << false;
+    QTest::newRow("missing target") << false << false;
+    QTest::newRow("another user's link in a sticky folder") << true << true;
+}
+
+void TestProfileFile::writesThroughSymbolicLink()
+{
+    QFETCH(bool, targetExists);
+    QFETCH(bool, planted);
+    const QString folder = QString("data-%1-%2").arg(targetExists).arg(planted);
+    QVERIFY(QDir(dir_.path()).mkpath(folder));
+    const QString target = dir_.filePath(folder + "/real.ini");
+    if (targetExists) {
+        QVERIFY(WriteFile(target, "[S]\nK=1\n"));
+    }
+    QString link = path_;
+    if (planted) {
+        QVERIFY(QDir(dir_.path()).mkpath("shared"));
+        QCOMPARE(::chmod(QFile::encodeName(dir_.filePath("shared")).constData(), 01777), 0);
+        link = dir_.filePath("shared/Vorlenta.ini");
+    }
+    QVERIFY(QFile::link((planted ? "../" : "") + folder + "/real.ini", link));  // relative
+    if (planted && ::lchown(QFile::encodeName(link).constData(), 65534, 65534) != 0) {
+        QSKIP("only root can give a link to another user");
+    }
+    QCOMPARE(GetPrivateProfileIntA("S", "K", 42, link), targetExists && !planted ? 1 : 42);
+    QCOMPARE(WritePrivateProfileStringA("S", "K", "2", link), !planted);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(ReadFile(target), planted ? QByteArray("[S]\nK=1\n") : QByteArray("[S]\nK=2\n"));
+    QVERIFY(!QFile::exists(target + ".saving"));
+}
+
+void TestProfileFile::concurrentSavesLoseNothing()
+{
+    constexpr int kWriters = 4;
+    constexpr int kKeys = 10;
+    std::atomic<int> failures = 0;
+    std::vector<std::thread> writers;
+    writers.reserve(kWriters);
+    for (int writer = 0; writer < kWriters; ++writer) {
+        writers.emplace_back([this, writer, &failures] {
+            for (int key = 0; key < kKeys; ++key) {
+                const QByteArray name = QByteArray::number(writer * kKeys + key);
+                failures += WritePrivateProfileStringA("S", name, "1", path_) ? 0 : 1;
+            }
+        });
+    }
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    QCOMPARE(failures.load(), 0);
+    for (int key = 0; key < kWriters * kKeys; ++key) {
+        QCOMPARE(GetPrivateProfileIntA("S", QByteArray::number(key), 0, path_), 1);
+    }
+}
+
+// A folder that cannot be written: the save fails quietly and leaves nothing behind.
+void TestProfileFile::unwritableFolder()
+{
+    const QString plainFile = dir_.filePath(QStringLiteral("not-a-folder"));
+    QVERIFY(WriteFile(plainFile, "x"));
+    const QString inside = plainFile + QStringLiteral("/Vorlenta.ini");
+    HiddenSelectors selectors;
+    DiskSettingsFiles files;
+    SettingsStore settings({inside, inside}, files);
+    settings.load(selectors.settings());
+    QCOMPARE(selectors.texts(), (QStringList{"2012", "12", "31", "23", "59", "59", "4"}));
+    QVERIFY(!settings.save(selectors.settings()));
+    QCOMPARE(ReadFile(plainFile), QByteArray("x"));
+}
+
+// An installed program cannot write its own folder: the user's copy holds the settings, and
+// until it exists, the file beside the program is the starting point. The program's folder is
+// found from the executable's path as the system gives it.
+void TestProfileFile::location_data()
+{
+    QTest::addColumn<QByteArray>("folderName");  // empty: the executable's path is unknown
+    QTest::addColumn<bool>("programFolderWritable");
+    QTest::addColumn<bool>("besideProgram");
+    QTest::addColumn<bool>("userCopy");
+    QTest::addColumn<QString>("load");
+    QTest::addColumn<QString>("save");
+    QTest::newRow("portable") << QByteArray("bin") << true << true << false << "program"
+                              << "program";
+    QTest::newRow("portable, a user copy is ignored")
+        << QByteArray("bin") << true << true << true << "program"
+        << "program";
+    QTest::newRow("installed, first run")
+        << QByteArray("bin") << false << false << false << "program"
+        << "user";
+    QTest::newRow("installed, starting from the file beside the program")
+        << QByteArray("bin") << false << true << false << "program"
+        << "user";
+    QTest::newRow("installed, the user's copy exists")
+        << QByteArray("bin") << false << true << true << "user"
+        << "user";
+    QTest::newRow("portable, in a folder whose name is no valid text")
+        << QByteArray("R\xE9ka") << true << true << false << "program"
+        << "program";
+    QTest::newRow("no program folder: never the working folder's file")
+        << QByteArray() << false << false << false << "user"
+        << "user";
+}
+
+void TestProfileFile::location()
+{
+    QFETCH(QByteArray, folderName);
+    QFETCH(bool, programFolderWritable);
+    QFETCH(bool, besideProgram);
+    QFETCH(bool, userCopy);
+    QFETCH(QString, load);
+    QFETCH(QString, save);
+    QTemporaryDir root;
+    const QByteArray rootName = QFile::encodeName(root.path());
+    // Tests may run as root, whom permissions do not stop: a program "folder" that is a plain
+    // file can be written by no one.
+    const QByteArray program = rootName + '/' + (folderName.isEmpty() ? "bin" : folderName);
+    const QString user = root.filePath(QStringLiteral("config/quenterra"));
+    if (programFolderWritable || besideProgram) {
+        QCOMPARE(::mkdir(program.constData(), 0700), 0);
+    }
+    if (besideProgram) {
+        QVERIFY(WriteNative(program + "/Vorlenta.ini", "[ShowBright]\nBrightValue=2\n"));
+    }
+    if (userCopy) {
+        QVERIFY(QDir().mkpath(user));
+        QVERIFY(WriteFile(user + QStringLiteral("/Vorlenta.ini"), "[ShowBright]\nBrightValue=3\n"));
+    }
+    const QString notAFolder = root.filePath(QStringLiteral("plain"));
+    QVERIFY(WriteFile(notAFolder, "x"));
+    // A file in the working folder that must never be taken for the settings file.
+    const QString workingFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(root.path()));
+    QVERIFY(WriteFile(QStringLiteral("Vorlenta.ini"), "[ShowBright]\nBrightValue=1\n"));
+    // QTemporaryDir cannot remove what has no valid text for a name.
+    const auto cleanUp = qScopeGuard([&] {
+        QDir::setCurrent(workingFolder);
+        ::unlink((program + "/Vorlenta.ini").constData());
+        ::rmdir(program.constData());
+    });
+    const QByteArray folder = programFolderWritable ? program : QFile::encodeName(notAFolder);
+    const SettingsLocation location = LocateSettings(
+        ProgramFolder(folderName.isEmpty() ? QByteArray() : folder + "/quenterra"), user);
+
+    const QByteArray programFile = folder + "/Vorlenta.ini";
+    const QString userFile = user + QStringLiteral("/Vorlenta.ini");
+    QCOMPARE(where(location.loadPath),
+             where(load == "program" ? QFile::decodeName(programFile) : userFile));
+    QCOMPARE(where(location.savePath),
+             where(save == "program" ? QFile::decodeName(programFile) : userFile));
+    // What the load reads is the file it should read, whatever its folder is called.
+    QCOMPARE(ReadFile(location.loadPath),
+             load == "program" ? ReadNative(programFile) : ReadFile(userFile));
+}
+
+void TestProfileFile::installedUnderUsrUsesTheUserCopy()
+{
+    const SettingsLocation location =
+        LocateSettings(QStringLiteral("/usr/bin"), QStringLiteral("/home/u/.config/quenterra"));
+    QCOMPARE(location.loadPath, QStringLiteral("/usr/bin/Vorlenta.ini"));
+    QCOMPARE(location.savePath, QStringLiteral("/home/u/.config/quenterra/Vorlenta.ini"));
+}
+
+// The first save of an installed program creates the user's copy, folder and all, from the
+// values read beside the program, which stays as it was.
+void TestProfileFile::firstSaveOfAnInstalledProgram()
+{
+    QTemporaryDir root;
+    const QString program = root.filePath(QStringLiteral("Vorlenta.ini"));
+    QVERIFY(WriteFile(
+        program, "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n"));
+    const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
+    HiddenSelectors selectors;
+    DiskSettingsFiles files;
+    SettingsStore settings({program, userCopy}, files);
+    settings.load(selectors.settings());
+    QCOMPARE(selectors.year.text(), QStringLiteral("2027"));
+    QVERIFY(settings.save(selectors.settings()));
+    QCOMPARE(ReadFile(userCopy),
+             QByteArray("[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
+                        "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\n"
+                        "Minute=59\nSecond=59\n"));
+    QCOMPARE(ReadFile(program),
+             QByteArray("[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\n"
+                        "COM4=/dev/x\n"));
+}
+
+QUENTERRA_TEST_MAIN(TestProfileFile)
+#include "tst_profilefile.moc"

@@ -1,0 +1,487 @@
+// Numbering of serial devices, line settings, and the serial port over a real pseudo-terminal.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#include <cstdlib>
+
+#include <functional>
+#include <utility>
+
+#include "badge/PortMap.h"
+#include "pty/PseudoTerminal.h"
+#include "support/TestMain.h"
+#include "system/QtSerialComm.h"
+#include "system/SerialDeviceList.h"
+
+using namespace quenterra;
+
+namespace {
+
+using Kind = CommError::Kind;
+using Pins = QMap<int, QString>;
+
+QList<SerialDevice> Listed(const QStringList& paths)
+{
+    QList<SerialDevice> devices;
+    for (const QString& path : paths) {
+        devices.append({path, "about " + path});
+    }
+    return devices;
+}
+
+// "3=/dev/ttyUSB0" for each number in order, then "-/dev/ttyS0" for each unnumbered device.
+QStringList Describe(const PortMap& map)
+{
+    QStringList entries;
+    for (const NumberedDevice& entry : map.numbered()) {
+        entries << QStringLiteral("%1=%2").arg(entry.number).arg(entry.device.path);
+    }
+    for (const UnnumberedDevice& entry : map.unnumbered()) {
+        entries << "-" + entry.device.path;
+    }
+    return entries;
+}
+
+// COM3 stands for the slave of a pseudo-terminal pair and is set to 1200,n,8,1. The test keeps the
+// slave open too, to read its termios. Like another program, it can lock the slave; each hold
+// notes how to see that it is still as it was.
+struct Rig {
+    PseudoTerminal pty;
+    int master = pty.master();
+    QString slavePath = pty.slavePath();
+    int slave = ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY);
+    PortMap map = MapOf(slavePath);
+    QtSerialComm comm{map};
+
+    Rig()
+    {
+        comm.setCommPort(3);
+        comm.setSettings(QStringLiteral("1200,n,8,1"));
+    }
+    std::vector<std::function<bool()>> othersHolds;
+    int otherHolder = -1;
+
+    ~Rig()
+    {
+        comm.setPortOpen(false);
+        QFile::remove(lockFile());
+        ::close(otherHolder);
+        ::close(slave);
+    }
+    // Where minicom and Qt's serial port put the lock file of /dev/pts/N.
+    QString lockFile() const { return "/var/lock/LCK.." + slavePath.mid(5).replace('/', '_'); }
+    void writeLockFile(const QByteArray& content) const
+    {
+        QFile file(lockFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    void lockAsAnotherProgram(const QByteArray& content)
+    {
+        writeLockFile(content);
+        othersHolds.emplace_back([this, content] {
+            QFile file(lockFile());
+            return file.open(QIODevice::ReadOnly) && file.readAll() == content;
+        });
+    }
+    bool slaveExclusive() const
+    {
+        int exclusive = 0;
+        return ::ioctl(slave, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+    }
+    // Whether a new descriptor of the slave can take an flock on it.
+    bool slaveLockable() const
+    {
+        const int fd = ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY);
+        const bool lockable = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        ::close(fd);
+        return lockable;
+    }
+    static PortMap MapOf(const QString& path)
+    {
+        PortMap map;
+        map.setDevice(3, {path, QString()});
+        return map;
+    }
+    termios slaveTermios() const
+    {
+        termios settings{};
+        ::tcgetattr(slave, &settings);
+        return settings;
+    }
+    // Pumps events and reads the master until `count` bytes came and nothing waits to go out;
+    // gives up after 5 s.
+    QByteArray receive(qsizetype count)
+    {
+        QByteArray received;
+        QElapsedTimer clock;
+        clock.start();
+        while ((received.size() < count || comm.outBufferCount() > 0) && !clock.hasExpired(5000)) {
+            QCoreApplication::processEvents();
+            pollfd ready{master, POLLIN, 0};
+            if (::poll(&ready, 1, 10) > 0) {
+                char buffer[256];
+                const ssize_t n = ::read(master, buffer, sizeof buffer);
+                received.append(buffer, n > 0 ? n : 0);
+            }
+        }
+        return received;
+    }
+};
+
+using Action = std::function<void(Rig&)>;
+using Parsed = std::optional<LineSettings>;
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(Parsed)
+
+class TestSerialComm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void numbersDevices_data()
+    {
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<Pins>("pins");
+        QTest::addColumn<QStringList>("console");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("a UART and an adapter: the adapter is COM3")
+            << QStringList{"/dev/ttyUSB0", "/dev/ttyS0"} << Pins{} << QStringList{}
+            << QStringList{"1=/dev/ttyS0", "3=/dev/ttyUSB0"};
+        QTest::newRow("UARTs by their numbers, others by name from COM3")
+            << QStringList{"/dev/ttyUSB1", "/dev/ttyS10", "/dev/ttyACM0",  "/dev/ttyS2",
+                           "/dev/ttyS31",  "/dev/ttyS32", "/dev/ttyUSB10", "/dev/ttyUSB2"}
+            << Pins{} << QStringList{}
+            << QStringList{"3=/dev/ttyS2",    "4=/dev/ttyACM0", "5=/dev/ttyUSB1", "6=/dev/ttyUSB2",
+                           "7=/dev/ttyUSB10", "11=/dev/ttyS10", "32=/dev/ttyS31", "-/dev/ttyS32"};
+        QTest::newRow("console unnumbered")
+            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0"} << Pins{}
+            << QStringList{"tty0", "ttyS0"}
+            << QStringList{"2=/dev/ttyS1", "3=/dev/ttyUSB0", "-/dev/ttyS0"};
+        QTest::newRow("pins keep their numbers, listed or not")
+            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyUSB1"}
+            << Pins{{1, "/dev/pts/5"}, {3, "/dev/ttyUSB1"}, {0, "/dev/x"}, {33, "/dev/y"}}
+            << QStringList{}
+            << QStringList{"1=/dev/pts/5", "2=/dev/ttyS1", "3=/dev/ttyUSB1", "4=/dev/ttyUSB0",
+                           "-/dev/ttyS0"};
+        QTest::newRow("macOS callout twins")
+            << QStringList{"/dev/tty.usbserial", "/dev/cu.usbserial", "/dev/cu.Bluetooth",
+                           "/dev/tty.Bluetooth", "/dev/tty.lonely"}
+            << Pins{} << QStringList{}
+            << QStringList{"3=/dev/cu.Bluetooth", "4=/dev/cu.usbserial", "5=/dev/tty.lonely"};
+
+        QStringList many;
+        QStringList expected;
+        for (int i = 0; i < 34; ++i) {
+            many << QStringLiteral("/dev/ttyUSB%1").arg(i);
+            const int number = i < 2 ? i + 3 : i + 4;  // from COM3; COM5 is pinned
+            expected << (number <= 32 ? QStringLiteral("%1=").arg(number) : "-") + many.last();
+        }
+        expected.insert(2, "5=/dev/pinned");
+        QTest::newRow("no number left")
+            << many << Pins{{5, "/dev/pinned"}} << QStringList{} << expected;
+    }
+    void numbersDevices()
+    {
+        QFETCH(QStringList, listed);
+        QFETCH(Pins, pins);
+        QFETCH(QStringList, console);
+        QFETCH(QStringList, expected);
+        QCOMPARE(Describe(AssignPortNumbers(Listed(listed), pins, console, RealDevicePath)),
+                 expected);
+    }
+
+    void pinThroughSymlinkIsNotNumberedTwice()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString adapter = dir.filePath("ttyUSB0");
+        const QString other = dir.filePath("ttyUSB1");
+        const QString byId = dir.filePath("usb-FTDI_FT232R-if00");
+        QVERIFY(QFile(adapter).open(QIODevice::WriteOnly) &&
+                QFile(other).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(adapter, byId));
+
+        const PortMap map =
+            AssignPortNumbers(Listed({adapter, other}), {{7, byId}}, {}, RealDevicePath);
+        QCOMPARE(Describe(map), (QStringList{"3=" + other, "7=" + byId}));
+        QCOMPARE(map.device(7)->description, "about " + adapter);
+    }
+
+    void numbersWindowsPorts()
+    {
+        const QList<SerialDevice> listed{{"COM3", "USB Serial"}, {"COM4", "Modem"}, {"COM40", ""}};
+        const PortMap map = WindowsPortNumbers(listed, {{4, R"(\\.\COM12)"}});
+        QCOMPARE(map.numbered().size(), 32);
+        QCOMPARE(*map.device(1), (SerialDevice{"COM1", ""}));
+        QCOMPARE(*map.device(3), (SerialDevice{"COM3", "USB Serial"}));
+        QCOMPARE(*map.device(4), (SerialDevice{"\\\\.\\COM12", ""}));
+        QCOMPARE(Describe(map).mid(32), (QStringList{"-COM4", "-COM40"}));
+    }
+
+    // The listing started ahead is taken once; every later list() lists anew.
+    void listsDevicesAgain()
+    {
+        int listings = 0;
+        SerialDeviceList devices([&listings] {
+            return QList<SerialDevice>{{QStringLiteral("/dev/ttyUSB%1").arg(listings++), {}}};
+        });
+        devices.startListing();
+        QCOMPARE(devices.list().front().path, QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(devices.portMap({}).device(3)->path, QStringLiteral("/dev/ttyUSB1"));
+    }
+
+    void parsesLineSettings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Parsed>("expected");
+        using S = LineSettings;
+        const auto accept = [](const char* text, LineSettings settings) {
+            QTest::addRow("accepts '%s'", text) << QString(text) << Parsed(settings);
+        };
+        accept("1200,n,8,1", {1200, S::NoParity, S::Data8, S::OneStop});
+        accept("9600,E,7,2", {9600, S::EvenParity, S::Data7, S::TwoStop});
+        accept(" 19200 , o , 5 , 1.5 ", {19200, S::OddParity, S::Data5, S::OneAndHalfStop});
+        accept("300,M,6,1", {300, S::MarkParity, S::Data6, S::OneStop});
+        accept("0110,s,8,2", {110, S::SpaceParity, S::Data8, S::TwoStop});
+        for (const char* text : {"", "1200,n,8", "1200,n,8,1,", "0,n,8,1", "-1200,n,8,1",
+                                 "+1200,n,8,1", "12k,n,8,1", "1200.0,n,8,1", "99999999999,n,8,1",
+                                 ",n,8,1", "1200,x,8,1", "1200,no,8,1", "1200,,8,1", "1200,n,4,1",
+                                 "1200,n,9,1", "1200,n,8,0", "1200,n,8,1.0", "1200,n,8,3"}) {
+            QTest::addRow("refuses '%s'", text) << QString(text) << Parsed();
+        }
+    }
+    void parsesLineSettings()
+    {
+        QFETCH(QString, text);
+        QFETCH(Parsed, expected);
+        QCOMPARE(ParseLineSettings(text), expected);
+    }
+
+    // A pseudo-terminal keeps the speed, CSTOPB, PARODD and CMSPAR it is given, but always shows
+    // CS8 and no PARENB.
+    void opensWithLineSettings_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<bool>("twoStop");
+        QTest::addColumn<bool>("odd");
+        QTest::addColumn<bool>("markOrSpace");
+        QTest::newRow("1200,n,8,1") << "1200,n,8,1" << int(B1200) << false << false << false;
+        QTest::newRow("2400,o,8,2") << "2400,o,8,2" << int(B2400) << true << true << false;
+        QTest::newRow("4800,m,7,1") << "4800,m,7,1" << int(B4800) << false << true << true;
+        QTest::newRow("19200,s,5,1.5") << "19200,s,5,1.5" << int(B19200) << true << false << true;
+    }
+    void opensWithLineSettings()
+    {
+        QFETCH(QString, settings);
+        QFETCH(int, speed);
+        QFETCH(bool, twoStop);
+        QFETCH(bool, odd);
+        QFETCH(bool, markOrSpace);
+        Rig rig;
+        rig.comm.setSettings(settings);
+        rig.comm.setPortOpen(true);
+        const termios line = rig.slaveTermios();
+        QCOMPARE(int(cfgetospeed(&line)), speed);
+        QCOMPARE(bool(line.c_cflag & CSTOPB), twoStop);
+        QCOMPARE(bool(line.c_cflag & PARODD), odd);
+        QCOMPARE(bool(line.c_cflag & CMSPAR), markOrSpace);
+        QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+        QVERIFY(!(line.c_cflag & (PARENB | CRTSCTS)));
+        QVERIFY(!(line.c_iflag & (IXON | IXOFF)));
+        QVERIFY(!(line.c_oflag & OPOST));
+        QVERIFY(!(line.c_lflag & (ICANON | ECHO)));
+
+        rig.comm.setSettings(QStringLiteral("9600,n,8,2"));  // applies to the open port at once
+        const termios changed = rig.slaveTermios();
+        QCOMPARE(cfgetospeed(&changed), speed_t(B9600));
+        QVERIFY(changed.c_cflag & CSTOPB);
+    }
+
+    void sendsBytesUnchanged()
+    {
+        Rig rig;
+        for (int round = 0; round < 2; ++round) {
+            rig.comm.setPortOpen(true);
+            QVERIFY(rig.comm.portOpen());
+            rig.comm.setDTREnable(true);
+            rig.comm.output(QStringLiteral("Helld"));
+            rig.comm.output(QByteArray("\x06\x05\x0A\x0D\x00\x03\xFF", 7));
+            QCOMPARE(rig.comm.outBufferCount(), 12);
+            QCOMPARE(rig.receive(12), QByteArray("Helld\x06\x05\x0A\x0D\x00\x03\xFF", 12));
+            QCOMPARE(rig.comm.outBufferCount(), 0);
+            rig.comm.setPortOpen(false);
+            QVERIFY(!rig.comm.portOpen());
+            rig.comm.setPortOpen(false);  // closing a closed port does nothing
+        }
+    }
+
+    void refuses_data()
+    {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("mentions");
+        const auto row = [](const char* name, Kind kind, bool open, const Action& action,
+                            const QString& mentions = {}) {
+            QTest::newRow(name) << action << int(kind) << open << mentions;
+        };
+        row("unmapped number", Kind::NoSuchPort, false, [](Rig& r) {
+            r.comm.setPortMap(PortMap());
+            r.comm.setPortOpen(true);
+        });
+        row("pinned path missing", Kind::NoSuchPort, false, [](Rig& r) {
+            r.comm.setPortMap(Rig::MapOf(r.slavePath + "-gone"));
+            r.comm.setPortOpen(true);
+        });
+        row("no serial device", Kind::Device, false, [](Rig& r) {
+            r.comm.setPortMap(Rig::MapOf(QStringLiteral("/dev/null")));
+            r.comm.setPortOpen(true);
+        });
+        row("held by another port", Kind::Busy, false, [](Rig& r) {
+            QtSerialComm other(r.map);
+            other.setCommPort(3);
+            other.setPortOpen(true);
+            r.comm.setPortOpen(true);
+        });
+        // Other programs' holds: the device is in use, and their locks stay as they were.
+        row(
+            "lock file of a live process, %10d", Kind::Busy, false,
+            [](Rig& r) {
+                r.lockAsAnotherProgram("         1\n");
+                r.comm.setPortOpen(true);
+            },
+            "process 1");
+        row(
+            "lock file in Qt's lines naming another program", Kind::Busy, false,
+            [](Rig& r) {
+                r.lockAsAnotherProgram("1\n/usr/bin/other\nhost\n");
+                r.comm.setPortOpen(true);
+            },
+            "process 1");
+        row(
+            "lock file naming no process", Kind::Busy, false,
+            [](Rig& r) {
+                r.lockAsAnotherProgram("");
+                r.comm.setPortOpen(true);
+            },
+            "names no process");
+        row(
+            "flock on the device", Kind::Busy, false,
+            [](Rig& r) {
+                r.otherHolder =
+                    ::open(QFile::encodeName(r.slavePath).constData(), O_RDWR | O_NOCTTY);
+                QVERIFY(::flock(r.otherHolder, LOCK_EX | LOCK_NB) == 0);
+                r.othersHolds.emplace_back([&r] { return !r.slaveLockable(); });
+                r.comm.setPortOpen(true);
+            },
+            QStringLiteral("(process %1)").arg(::getpid()));
+        row(
+            "exclusive flag of another program", Kind::Busy, false,
+            [](Rig& r) {
+                QVERIFY(::ioctl(r.slave, TIOCEXCL) == 0);
+                r.othersHolds.emplace_back([&r] { return r.slaveExclusive(); });
+                r.comm.setPortOpen(true);
+            },
+            "exclusive use");
+        row("port 0", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(0); });
+        row("port 33", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(33); });
+        row("bad settings", Kind::InvalidValue, false,
+            [](Rig& r) { r.comm.setSettings("1200,n,9,1"); });
+        row("port change while open", Kind::InvalidValue, true, [](Rig& r) {
+            r.comm.setPortOpen(true);
+            r.comm.setCommPort(4);
+        });
+        row("open twice", Kind::InvalidValue, true, [](Rig& r) {
+            r.comm.setPortOpen(true);
+            r.comm.setPortOpen(true);
+        });
+        row("text while closed", Kind::NotOpen, false, [](Rig& r) { r.comm.output(QString("x")); });
+        row("bytes while closed", Kind::NotOpen, false,
+            [](Rig& r) { r.comm.output(QByteArray("x")); });
+        row("count while closed", Kind::NotOpen, false, [](Rig& r) { r.comm.outBufferCount(); });
+    }
+    void refuses()
+    {
+        QFETCH(Action, action);
+        QFETCH(int, kind);
+        QFETCH(bool, open);
+        QFETCH(QString, mentions);
+        Rig rig;
+        try {
+            action(rig);
+            QFAIL("no CommError");
+        } catch (const CommError& error) {
+            QCOMPARE(int(error.kind()), kind);
+            QVERIFY(!error.message().isEmpty());
+            QVERIFY2(error.message().contains(mentions), qPrintable(error.message()));
+        }
+        QCOMPARE(rig.comm.portOpen(), open);
+        for (const auto& stillAsItWas : rig.othersHolds) {
+            QVERIFY(stillAsItWas());
+        }
+        QCOMPARE(rig.comm.settings(), QStringLiteral("1200,n,8,1"));
+        QCOMPARE(rig.comm.commPort(), 3);
+    }
+
+    // A lock file whose process has gone is removed; while open the port holds the device by lock
+    // file, flock and exclusive flag, and lets all three go when it closes.
+    void holdsTheDeviceWhileOpen()
+    {
+        Rig rig;
+        rig.writeLockFile("  99999999\n");  // above any pid the system gives
+        rig.comm.setPortOpen(true);
+
+        QFile lock(rig.lockFile());
+        QVERIFY(lock.open(QIODevice::ReadOnly));
+        QCOMPARE(lock.readLine().trimmed().toLongLong(), qint64(::getpid()));
+        QVERIFY(rig.slaveExclusive());
+        QVERIFY(!rig.slaveLockable());
+
+        rig.comm.setPortOpen(false);
+        QVERIFY(!QFile::exists(rig.lockFile()));
+        QVERIFY(!rig.slaveExclusive());
+        QVERIFY(rig.slaveLockable());
+    }
+
+    void survivesTheOtherEndGoing()
+    {
+        Rig rig;
+        rig.comm.setPortOpen(true);
+        rig.comm.output(QByteArray(12, 'x'));
+        ::close(std::exchange(rig.master, -1));
+
+        bool reported = false;
+        QElapsedTimer clock;
+        clock.start();
+        while (!reported && !clock.hasExpired(5000)) {
+            QCoreApplication::processEvents();
+            try {
+                rig.comm.output(QByteArray("y"));
+                rig.comm.outBufferCount();
+            } catch (const CommError& error) {
+                QCOMPARE(error.kind(), Kind::Device);
+                reported = true;
+            }
+        }
+        QVERIFY(reported);
+        rig.comm.setPortOpen(false);
+        QVERIFY(!rig.comm.portOpen());
+    }
+};
+
+QUENTERRA_TEST_MAIN(TestSerialComm)
+#include "tst_serialcomm.moc"
