@@ -288,12 +288,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     // On the desktops the program's users come from, Return presses the focused button. Qt does
     // so only for a dialog's buttons, which then look like default buttons: here the key is taken
-    // before the button sees it, and the buttons keep their look. A held key presses once.
-    if ((watched == cmdSend_ || watched == cmdExit_) && event->type() == QEvent::KeyPress) {
+    // before the button sees it, and the buttons keep their look. As with Space, the button is
+    // pressed when the key comes up, once however long it was held, and only if it went down on
+    // this button: the key that dismisses a Message does not press the button that gets the
+    // focus back. (Some systems mark the first press as a repeat, so repeats are not told apart.)
+    const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if ((watched == cmdSend_ || watched == cmdExit_) && keyEvent) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            if (!key->isAutoRepeat()) {
+            if (event->type() == QEvent::KeyPress) {
+                enterDownOn_ = watched;
+            } else if (!key->isAutoRepeat() && enterDownOn_ == watched) {
+                enterDownOn_ = nullptr;
                 static_cast<QPushButton*>(watched)->click();
             }
             return true;

@@ -100,6 +100,7 @@ private:
     SpokenLabels spoken_;
     bool closeAfterSync_ = false;
     bool unloaded_ = false;
+    QObject* enterDownOn_ = nullptr;  // the button Return or Enter went down on
 };
 
 }  // namespace quenterra
