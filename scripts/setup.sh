@@ -72,3 +72,22 @@ quenterra_build() {
     fi
     (cd "$QUENTERRA_ROOT" && cmake --build --preset default --parallel "$(nproc)")
 }
+
+# Qt for Windows (MinGW-w64), for the Windows build of scripts/test: the archive QUENTERRA_WINDOWS_QT
+# names, else the one in ../shared/windows/ beside the project or in /work/shared/windows/; nothing
+# when there is none.
+quenterra_windows_qt_sha256=899900a58aa0283519ca46133080e0819e25eac9325540a12d01c26cc355cc0b
+
+quenterra_windows_qt_archive() {
+    local name=qt6.4.2-mingw-w64-x86_64.tar.xz candidate
+    if [ -n "${QUENTERRA_WINDOWS_QT:-}" ]; then
+        echo "$QUENTERRA_WINDOWS_QT"
+        return
+    fi
+    for candidate in "$QUENTERRA_ROOT/../shared/windows/$name" "/work/shared/windows/$name"; do
+        if [ -f "$candidate" ]; then
+            echo "$candidate"
+            return
+        fi
+    done
+}

@@ -8,22 +8,6 @@
 # is nowhere, the check says so and is skipped; where it is, everything must pass.
 # Sourced by scripts/test with `set -euo pipefail` and QUENTERRA_ROOT set.
 
-quenterra_windows_qt_sha256=899900a58aa0283519ca46133080e0819e25eac9325540a12d01c26cc355cc0b
-
-quenterra_windows_qt_archive() {
-    local name=qt6.4.2-mingw-w64-x86_64.tar.xz candidate
-    if [ -n "${QUENTERRA_WINDOWS_QT:-}" ]; then
-        echo "$QUENTERRA_WINDOWS_QT"
-        return
-    fi
-    for candidate in "$QUENTERRA_ROOT/../shared/windows/$name" "/work/shared/windows/$name"; do
-        if [ -f "$candidate" ]; then
-            echo "$candidate"
-            return
-        fi
-    done
-}
-
 quenterra_windows_archive=$(quenterra_windows_qt_archive)
 if [ -z "$quenterra_windows_archive" ]; then
     echo "windows: skipped (no Qt for Windows: set QUENTERRA_WINDOWS_QT to qt6.4.2-mingw-w64-x86_64.tar.xz)"
