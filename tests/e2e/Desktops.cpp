@@ -10,8 +10,6 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include <ranges>
-
 #include <pwd.h>
 #include <unistd.h>
 
@@ -103,7 +101,7 @@ public:
         }
         windowManager_.emplace(QStringLiteral("openbox"));
         windowManager_->process.start();
-        if (!windowManager_->process.waitForStarted(kWaitMs) || !waitUntil([this] {
+        if (!windowManager_->process.waitForStarted(kWaitMs) || !waitUntil([] {
                 return xprop({"-root"}, "_NET_SUPPORTING_WM_CHECK").contains("window id");
             })) {
             return NotStarted{QStringLiteral("openbox did not start: ") +
@@ -311,8 +309,8 @@ public:
                 arguments << "-M" << modifier;
             }
             arguments << "-k" << last;
-            for (const QString& modifier : std::views::reverse(modifiers)) {
-                arguments << "-m" << modifier;
+            while (!modifiers.isEmpty()) {
+                arguments << "-m" << modifiers.takeLast();  // released in reverse order
             }
         }
         if (!keys.text.isEmpty()) {
