@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QStandardPaths>
 
 #include "app/Form1.h"
 #include "app/Look.h"
@@ -33,9 +32,8 @@ int main(int argc, char** argv)
     quenterra::QtEventPump pump;
     quenterra::QtSerialComm msComm1;
     quenterra::DiskSettingsFiles files;
-    const quenterra::SettingsLocation settings = quenterra::LocateSettings(
-        quenterra::ProgramFolder(),
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    const quenterra::SettingsLocation settings =
+        quenterra::LocateSettings(quenterra::ProgramFolder(), quenterra::UserSettingsFolder());
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
