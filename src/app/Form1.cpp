@@ -325,6 +325,14 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+void Form1::requestClose(bool atOnce)
+{
+    if (atOnce) {
+        sync_->abandon();
+    }
+    close();
+}
+
 void Form1::onTimer1()
 {
     display_->tick();

@@ -53,6 +53,14 @@ public:
     // then the port probe.
     void load();
 
+    // A request to close from outside the window (a signal, the window's loss): the unload, as the
+    // close box makes it, after a sync that is running. Asked at once, the sync ends at its next
+    // step (sending nothing more) and closes the port, and the unload follows.
+    void requestClose(bool atOnce);
+
+    // Whether the window has been unloaded (its settings saved).
+    bool unloaded() const { return unloaded_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -1,8 +1,8 @@
 #include <QApplication>
-#include <QStandardPaths>
 
 #include "app/Form1.h"
 #include "app/Look.h"
+#include "system/CloseRequests.h"
 #include "system/DiskSettingsFiles.h"
 #include "system/ProgramFolder.h"
 #include "system/QtEventPump.h"
@@ -27,15 +27,24 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quenterra.Badge"));
     QApplication::setWindowIcon(quenterra::AppIcon());
 
-    quenterra::SystemClock clock;
+    // A signal (the session ending, Ctrl+C, the terminal closed) or the loss of the window closes
+    // the window as its close box does, Messages on screen dismissed; asked again, at once.
     quenterra::QtMessages messages;
+    quenterra::Form1* window = nullptr;
+    quenterra::CloseRequests closeRequests([&window, &messages](int count) {
+        messages.dismissAll();
+        if (window) {
+            window->requestClose(count > 1);
+        }
+    });
+
+    quenterra::SystemClock clock;
     quenterra::SystemTickCounter ticks;
     quenterra::QtEventPump pump;
     quenterra::QtSerialComm msComm1;
     quenterra::DiskSettingsFiles files;
-    const quenterra::SettingsLocation settings = quenterra::LocateSettings(
-        quenterra::ProgramFolder(),
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    const quenterra::SettingsLocation settings =
+        quenterra::LocateSettings(quenterra::ProgramFolder(), quenterra::UserSettingsFolder());
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
@@ -43,8 +52,13 @@ int main(int argc, char** argv)
                                msComm1.setPortMap(map);
                                return map;
                            }});
+    window = &form;
+    closeRequests.watchWindow(&form);
     messages.setOwner(&form);
     form.load();
+    if (form.unloaded()) {
+        return 0;  // asked to close while it loaded (a Message was on screen)
+    }
     form.show();
     return QApplication::exec();
 }

@@ -51,8 +51,16 @@ BadgeSync::BadgeSync(Services services, TargetSelectors targets, Controls contro
 {
 }
 
+void BadgeSync::abandon()
+{
+    abandoned_ = inProgress();
+}
+
 void BadgeSync::cmdSendClick()
 {
+    if (!inProgress()) {
+        abandoned_ = false;
+    }
     const DepthGuard guard(depth_);
     SerialComm& comm = services_.comm;
     try {
@@ -108,17 +116,27 @@ void BadgeSync::SendBadge()
     // frame lands just after a whole second, and counted to that second, it reaches zero at the
     // target, changing its digits with the window's.
     waitForSendMoment(MsUntilSendMoment(services_.clock.msecsSinceEpoch(), kSyncLineMs));
+    if (abandoned_) {
+        progress.setValue(0);
+        return;  // the program is closing: nothing has been sent
+    }
     // The clock read afresh: where it was stepped during the wait, the frame still carries the
     // countdown of the second in which it lands.
     const qint64 landing = LandingSecond(services_.clock.msecsSinceEpoch(), kSyncLineMs);
-    skipOnFailure([&] { comm.output(kWakeString); });
-    // Not range-checked again, so a target that has just passed sends zeros rather than nothing.
     if (const auto target = ReadTargetMoment(targets_)) {
         if (const auto fresh = RemainingSeconds(landing, *target)) {
             remaining = fresh;
         }
     }
+    // A target that has just passed sends zeros rather than nothing; a count the badge cannot show
+    // (the clock stepped back during the wait) sends nothing at all.
+    if (*remaining >= kCountdownLimit) {
+        progress.setValue(0);
+        messages.show(kOutOfRangeText, kOutOfRangeTitle);
+        return;
+    }
     const SyncFrame frame = BuildSyncFrame(*remaining, controls_.comBright.text());
+    skipOnFailure([&] { comm.output(kWakeString); });
     skipOnFailure([&] { comm.output(FrameBytes(frame)); });
     if (drainOutput() == Drain::TimedOut) {
         progress.setValue(0);
@@ -138,7 +156,7 @@ BadgeSync::Drain BadgeSync::drainOutput()
     try {
         for (;;) {
             services_.pump.pump();
-            if (services_.comm.outBufferCount() == 0) {
+            if (abandoned_ || services_.comm.outBufferCount() == 0) {
                 return Drain::Done;
             }
             if (static_cast<quint32>(services_.ticks.timeGetTime() - start) > kDrainLimitMs) {
@@ -160,7 +178,7 @@ void BadgeSync::waitForSendMoment(qint32 ms)
     for (;;) {
         const qint64 left =
             ms - qint64(static_cast<quint32>(services_.ticks.timeGetTime() - start));
-        if (left <= 0) {
+        if (left <= 0 || abandoned_) {
             return;
         }
         if (left > kPollMs) {
@@ -178,7 +196,7 @@ void BadgeSync::WaitMilliseconds(qint32 ms)
     do {
         elapsed = static_cast<quint32>(services_.ticks.timeGetTime() - start);
         services_.pump.pump();
-    } while (elapsed <= ms);
+    } while (elapsed <= ms && !abandoned_);
 }
 
 }  // namespace quenterra

@@ -57,7 +57,8 @@ public:
     // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes
     // the frame land just after a whole second (up to a second), sends the wake string and the sync
     // frame counted to that second, waits until the bytes are on the line, and pauses twice with
-    // the progress bar stepping.
+    // the progress bar stepping. A count the frame cannot carry (1000 days or more, after a step
+    // of the clock during the wait) sends nothing, as the check before the wait would.
     void SendBadge();
 
     // Waits until the tick counter has advanced by more than ms, handling window events meanwhile.
@@ -65,6 +66,11 @@ public:
 
     // True from the press of "Sync" until its handler has returned, pauses included.
     bool inProgress() const { return depth_ > 0; }
+
+    // Ends the running sync at its next step, for a program that must close at once: a sync still
+    // waiting for its moment sends nothing, one that has sent stops waiting, and the port is closed
+    // as after any sync. Does nothing when no sync runs.
+    void abandon();
 
 private:
     enum class Drain { Done, TimedOut };
@@ -75,6 +81,7 @@ private:
     TargetSelectors targets_;
     Controls controls_;
     int depth_ = 0;
+    bool abandoned_ = false;
 };
 
 }  // namespace quenterra

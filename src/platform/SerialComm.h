@@ -39,7 +39,8 @@ public:
     virtual void setCommPort(int port) = 0;
 
     // Line settings for the next open, as text: "1200,n,8,1" (baud, parity n/e/o/m/s, data bits,
-    // stop bits 1, 1.5 or 2).
+    // stop bits 1, 1.5 or 2). Empty until set: an open without line settings opens the device as
+    // it is, to see whether it opens, and changes none of its settings.
     virtual QString settings() const = 0;
     virtual void setSettings(const QString& settings) = 0;
 

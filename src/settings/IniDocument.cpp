@@ -223,6 +223,11 @@ bool IniDocument::canStore(QByteArrayView section, QByteArrayView key, QByteArra
            key.front() != ';' && key.front() != '#' && key.front() != '[';
 }
 
+bool AsciiCompatible(QByteArrayView bytes)
+{
+    return !bytes.contains('\0') && !bytes.startsWith("\xFF\xFE") && !bytes.startsWith("\xFE\xFF");
+}
+
 qint32 ParseProfileInt(QByteArrayView text)
 {
     qsizetype pos = 0;

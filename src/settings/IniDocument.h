@@ -40,6 +40,11 @@ private:
     QByteArray bytes_;
 };
 
+// Whether bytes can be read as a settings file: text in an encoding that keeps ASCII as it is
+// (ASCII, UTF-8, Latin-1 and the like). UTF-16 and UTF-32 text, with or without a byte order mark,
+// is not: it holds NUL bytes, or starts with the mark of UTF-16.
+bool AsciiCompatible(QByteArrayView bytes);
+
 // Reads a value text as an integer: leading spaces and tabs skipped, then an optional sign and
 // decimal digits; text that does not begin with a number reads as 0. Saturates at the 32-bit
 // limits.

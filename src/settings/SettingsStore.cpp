@@ -56,6 +56,9 @@ void SettingsStore::load(SettingsSelectors selectors)
 
 bool SettingsStore::save(SettingsSelectors selectors) const
 {
+    if (location_.savePath.isEmpty()) {
+        return false;
+    }
     const auto list = inRowOrder(selectors);
     // The user's copy starts as a copy of the file it was loaded from, comments and pins included.
     std::optional<QByteArray> seed;
@@ -72,10 +75,17 @@ bool SettingsStore::save(SettingsSelectors selectors) const
             if (document.value(row.section, row.key) != loaded.baseline) {
                 continue;  // changed in the file while the program ran: the user's edit wins
             }
-            const QByteArray text = loaded.fits || !loaded.text
-                                        ? QByteArray::number(list[i]->listPosition() + row.offset)
-                                        : *loaded.text;
-            document.setValue(row.section, row.key, text);
+            if (!loaded.fits && loaded.text) {
+                document.setValue(row.section, row.key, *loaded.text);
+                continue;
+            }
+            const int value = list[i]->listPosition() + row.offset;
+            // A line that reads as the value already stays as the user wrote it ("Month=04",
+            // "Year=2027 ; launch year").
+            const std::optional<QByteArray> text = document.value(row.section, row.key);
+            if (!text || text->isEmpty() || ParseProfileInt(*text) != value) {
+                document.setValue(row.section, row.key, QByteArray::number(value));
+            }
         }
     });
 }

@@ -42,7 +42,8 @@ inline constexpr std::array<SettingRow, 7> kSettingRows{{
 }};
 
 // Where the settings file is read at start and written at exit. The two differ only where the
-// program's own folder cannot be written and the user's copy does not exist yet.
+// program's own folder cannot be written and the user's copy does not exist yet. An empty path is
+// nowhere: nothing is read or written there.
 struct SettingsLocation {
     QString loadPath;
     QString savePath;
@@ -62,10 +63,11 @@ public:
     // its selector leaves that selector with no item chosen.
     void load(SettingsSelectors selectors);
 
-    // Writes the seven values back in one atomic replacement of the file. A key that was changed in
-    // the file while the program ran keeps the file's text, and a value that fitted no item is
-    // written back as it was read. False when the file could not be written (the caller stays
-    // silent).
+    // Writes the seven values back in one atomic replacement of the file, changing only the lines
+    // whose value changes: a line that already reads as its value keeps its text, comment and all.
+    // A key that was changed in the file while the program ran keeps the file's text, and a value
+    // that fitted no item is written back as it was read. False when the file could not be written
+    // (the caller stays silent).
     bool save(SettingsSelectors selectors) const;
 
     // 7 -> "/dev/serial/by-id/usb-...": the port numbers the user pinned to devices (keys "COM7"

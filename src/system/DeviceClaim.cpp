@@ -21,7 +21,10 @@ QStringList SerialLockNames(const QString& location)
 }
 
 DeviceClaim::DeviceClaim(DeviceClaim&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1))
+    : descriptor_(std::exchange(other.descriptor_, -1)),
+      lockFile_(std::exchange(other.lockFile_, QString())),
+      lockDevice_(other.lockDevice_),
+      lockInode_(other.lockInode_)
 {
 }
 
@@ -30,6 +33,9 @@ DeviceClaim& DeviceClaim::operator=(DeviceClaim&& other) noexcept
     if (this != &other) {
         release();
         descriptor_ = std::exchange(other.descriptor_, -1);
+        lockFile_ = std::exchange(other.lockFile_, QString());
+        lockDevice_ = other.lockDevice_;
+        lockInode_ = other.lockInode_;
     }
     return *this;
 }

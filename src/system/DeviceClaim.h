@@ -13,8 +13,11 @@ QStringList SerialLockDirectories();
 // "/dev/pts/3" both "LCK..pts_3" (the path below /dev, as Qt and minicom write it) and "LCK..3".
 QStringList SerialLockNames(const QString& location);
 
-// This program's hold on a serial device, beside the lock file and exclusive flag that Qt's serial
-// port takes: an flock on a descriptor of its own, as picocom and others take it.
+// This program's hold on a serial device: a descriptor of its own, opened without changing the
+// device (non-blocking, not as the controlling terminal), with an flock on it as picocom and
+// others take it, and for a claim that holds the device a while (a sync) a UUCP lock file naming
+// this process. Never the exclusive flag (TIOCEXCL): a flag that outlives the program (after a
+// signal, or a hang-up that leaves no descriptor to clear it with) would lock everyone out.
 //
 // Taking it refuses a device another program holds by any of the means serial programs share on
 // one machine: a lock file naming a live process (pid in ASCII, "%10d\n" or Qt's lines, or a
@@ -23,6 +26,9 @@ QStringList SerialLockNames(const QString& location);
 // Elsewhere than on Unix-like systems taking it does nothing.
 class DeviceClaim {
 public:
+    // Whether the claim also writes a lock file: a look of a moment needs none.
+    enum class LockFile { None, Write };
+
     DeviceClaim() = default;
     ~DeviceClaim() { release(); }
     DeviceClaim(DeviceClaim&& other) noexcept;
@@ -32,15 +38,27 @@ public:
 
     // Claims the device at `location` (its real path), named `what` in messages ("COM3
     // (/dev/ttyUSB0)"). Throws CommError: Busy when another program holds it (the message names
-    // that program where it can be known), NoSuchPort, PermissionDenied or Device otherwise.
-    static DeviceClaim take(const QString& location, const QString& what,
+    // that program where it can be known), NoSuchPort, PermissionDenied or Device otherwise. The
+    // lock file goes into the first of lockDirectories that takes it; where none does, the flock
+    // alone holds the device.
+    static DeviceClaim take(const QString& location, const QString& what, LockFile lockFile,
                             const QStringList& lockDirectories = SerialLockDirectories());
 
-    // Lets the device go; closing the descriptor releases the flock.
+    // The claim's descriptor of the device, open for writing; -1 where the system has none.
+    int descriptor() const { return descriptor_; }
+
+    // Lets the device go: closing the descriptor releases the flock, and the lock file is removed
+    // while it is still the one this claim wrote.
     void release();
 
 private:
+    void writeLockFile(const QString& location, const QString& what,
+                       const QStringList& lockDirectories);
+
     int descriptor_ = -1;
+    QString lockFile_;  // the lock file written, empty when none
+    qint64 lockDevice_ = 0;
+    qint64 lockInode_ = 0;
 };
 
 }  // namespace quenterra

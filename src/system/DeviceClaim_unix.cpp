@@ -161,13 +161,22 @@ QStringList SerialLockDirectories()
 
 void DeviceClaim::release()
 {
+    if (!lockFile_.isEmpty()) {
+        const QByteArray name = QFile::encodeName(lockFile_);
+        struct stat now {};
+        if (::lstat(name.constData(), &now) == 0 && qint64(now.st_dev) == lockDevice_ &&
+            qint64(now.st_ino) == lockInode_) {
+            ::unlink(name.constData());
+        }
+        lockFile_.clear();
+    }
     if (descriptor_ >= 0) {
         ::close(descriptor_);
     }
     descriptor_ = -1;
 }
 
-DeviceClaim DeviceClaim::take(const QString& location, const QString& what,
+DeviceClaim DeviceClaim::take(const QString& location, const QString& what, LockFile lockFile,
                               const QStringList& lockDirectories)
 {
     DeviceClaim claim;
@@ -214,7 +223,49 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what,
                                                               : QStringLiteral("locked by another "
                                                                                "program")));
     }
+    if (lockFile == LockFile::Write) {
+        claim.writeLockFile(location, what, lockDirectories);
+    }
     return claim;
+}
+
+void DeviceClaim::writeLockFile(const QString& location, const QString& what,
+                                const QStringList& lockDirectories)
+{
+    const QString name = SerialLockNames(location).constFirst();
+    for (const QString& directory : lockDirectories) {
+        const QString path = QDir(directory).filePath(name);
+        const QByteArray encoded = QFile::encodeName(path);
+        const auto create = [&] {
+            return ::open(encoded.constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
+        };
+        int fd = create();
+        if (fd < 0 && errno == EEXIST) {
+            // Made since the look above: another program's holds the device, a stale one is
+            // removed and the file made afresh.
+            CheckLockFile(path, what);
+            fd = create();
+        }
+        if (fd < 0) {
+            continue;  // a directory this user may not write
+        }
+        // The HDB UUCP form that minicom, lockdev and this program read: the pid in ten columns.
+        const QByteArray pid =
+            QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n';
+        struct stat written {};
+        const bool complete = ::write(fd, pid.constData(), size_t(pid.size())) == pid.size() &&
+                              ::fstat(fd, &written) == 0;
+        ::close(fd);
+        if (!complete) {
+            ::unlink(encoded.constData());
+            continue;
+        }
+        lockFile_ = path;
+        lockDevice_ = qint64(written.st_dev);
+        lockInode_ = qint64(written.st_ino);
+        return;
+    }
 }
 
 }  // namespace quenterra

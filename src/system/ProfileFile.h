@@ -20,14 +20,15 @@ public:
     explicit ProfileFile(QString path);
 
     // The file's bytes; nullopt when it is missing or cannot be read. Only a regular file of at
-    // most kMaxBytes is read, and reading never waits: a pipe or a device counts as unreadable.
+    // most kMaxBytes is read, and reading never waits: a pipe or a device counts as unreadable, and
+    // so does a file in an encoding that does not keep ASCII as it is (UTF-16, UTF-32).
     std::optional<QByteArray> read() const;
 
     // Under an exclusive lock: re-reads the file (an empty document when it is missing), lets edit
     // change it and, when the bytes changed, replaces the file atomically. Returns false when the
     // new content could not be put in place; the file is then left exactly as it was. That is also
-    // so when the file cannot be read (see read()) or has no write permission left. When nothing
-    // changed, returns true and writes nothing.
+    // so when the file cannot be read (see read()), has no write permission left, or would grow
+    // past kMaxBytes. When nothing changed, returns true and writes nothing.
     //
     // A symbolic link is followed only where no one else could have made it: in a folder that
     // others cannot write, or when the link is the user's own and others cannot replace it (the

@@ -157,8 +157,8 @@ struct Found {
 };
 
 // The file at path, whose last part is no symbolic link: nullopt when it cannot be read, is not a
-// regular file (a folder, a pipe, a device) or is larger than any settings file. Opens nothing
-// but a regular file, and never waits.
+// regular file (a folder, a pipe, a device), is larger than any settings file or holds no text
+// that can be read as one (UTF-16, say). Opens nothing but a regular file, and never waits.
 std::optional<Found> readFile(const QByteArray& path)
 {
     struct stat info;
@@ -185,7 +185,7 @@ std::optional<Found> readFile(const QByteArray& path)
             return std::nullopt;
         }
         if (count == 0) {
-            return found;
+            return AsciiCompatible(found.bytes) ? std::optional<Found>(found) : std::nullopt;
         }
         found.bytes.append(buffer, count);
         if (found.bytes.size() > ProfileFile::kMaxBytes) {
@@ -366,6 +366,9 @@ bool saveAtomically(const QString& path, const Edit& edit, const Hook& hook)
     if (document.bytes() == old->bytes) {
         ::unlink(temporary.constData());
         return true;
+    }
+    if (document.bytes().size() > ProfileFile::kMaxBytes) {
+        return abandon();  // the next start could not read it
     }
     if (!writable(*target, *old) || (old->exists && ::fchmod(file.get(), old->mode & 0777) != 0)) {
         return abandon();

@@ -14,21 +14,20 @@ using Hook = std::function<bool()>;
 bool saveWithSaveFile(const QString& path, const Edit& edit, const Hook& hook)
 {
     QByteArray old;
-    QFile current(path);
-    if (current.exists()) {
-        if (!current.open(QIODevice::ReadOnly)) {
-            return false;
+    if (QFile::exists(path)) {
+        const std::optional<QByteArray> readable = ProfileFile(path).read();
+        if (!readable) {
+            return false;  // never replace what cannot be read
         }
-        old = current.readAll();
-        if (current.error() != QFileDevice::NoError) {
-            return false;
-        }
-        current.close();
+        old = *readable;
     }
     IniDocument document(old);
     edit(document);
     if (document.bytes() == old) {
         return true;
+    }
+    if (document.bytes().size() > ProfileFile::kMaxBytes) {
+        return false;  // the next start could not read it
     }
     QSaveFile save(path);
     save.setDirectWriteFallback(false);
@@ -50,7 +49,8 @@ std::optional<QByteArray> ProfileFile::read() const
         return std::nullopt;
     }
     QByteArray bytes = file.read(kMaxBytes + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxBytes) {
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxBytes ||
+        !AsciiCompatible(bytes)) {
         return std::nullopt;
     }
     return bytes;

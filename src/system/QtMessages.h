@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
+
+#include <vector>
 
 #include "platform/Messages.h"
 
@@ -14,8 +17,14 @@ public:
     void setOwner(QWidget* owner) { owner_ = owner; }
     void show(const QString& text, const QString& title) override;
 
+    // The program is asked to close, and no one may be there to answer: every Message on screen is
+    // dismissed as OK would, and any shown from now on returns at once.
+    void dismissAll();
+
 private:
     QPointer<QWidget> owner_;
+    bool dismissing_ = false;
+    std::vector<QPointer<QDialog>> open_;  // the Messages on screen, the innermost last
 };
 
 }  // namespace quenterra

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QSerialPort>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 #include "badge/LineSettings.h"
 #include "badge/PortMap.h"
 #include "platform/SerialComm.h"
-#include "system/DeviceClaim.h"
 
 namespace quenterra {
 
@@ -16,11 +15,18 @@ namespace quenterra {
 // group that owns it and how to join that group.
 QString DeviceAccessAdvice(const QString& devicePath);
 
-// The serial-port component over QSerialPort. Port numbers stand for the devices of a PortMap.
-// The port opens for writing (and where the system asks for it, for reading, but nothing is read)
-// without flow control; queued bytes move to the device while the event loop runs. A device
-// another program holds is refused as Busy and left as it is; while the port is open this program
-// holds it the same ways (a lock file, an flock, the exclusive flag).
+namespace serial_system {
+class OpenPort;
+}
+
+// The serial-port component over the system's serial devices. Port numbers stand for the devices
+// of a PortMap. The port opens for writing without flow control; nothing is ever read.
+//
+// It holds no line settings until it is given some. An open without them only looks: the device is
+// opened as it is and closed as it was found, its line settings, modem lines, queued bytes and the
+// other programs' locks untouched (the port probe). An open with them (a sync) refuses a device
+// another program holds, holds it the same ways (a lock file and an flock, on Unix-like systems)
+// while open, sets the line, and gives the device its former line settings back on closing.
 class QtSerialComm final : public SerialComm {
 public:
     explicit QtSerialComm(PortMap portMap = {});
@@ -34,24 +40,25 @@ public:
     int commPort() const override { return commPort_; }
     void setCommPort(int port) override;
 
+    // Empty until settings are given. Setting them takes effect at once when the port is open.
     QString settings() const override { return settingsText_; }
-    // Takes effect at once when the port is open.
     void setSettings(const QString& settings) override;
 
     bool portOpen() const override;
-    // Closing discards bytes that have not reached the line yet (wait for outBufferCount() == 0
-    // first), so it never waits for a slow line to drain.
+    // Closing discards this program's bytes that have not reached the line yet (wait for
+    // outBufferCount() == 0 first), so it never waits for a slow line to drain.
     void setPortOpen(bool open) override;
 
-    // The open asserts DTR when this is true and otherwise leaves the line as the system sets it on
-    // opening, so that an open never pulses it; setting false while open clears DTR.
+    // An open with line settings asserts DTR when this is true and otherwise leaves the line as the
+    // system sets it on opening, so that an open never pulses it; setting false while open clears
+    // DTR. An open without line settings never touches it.
     bool dtrEnable() const override { return dtrEnable_; }
     void setDTREnable(bool enable) override;
 
     void output(const QString& text) override;
     void output(const QByteArray& bytes) override;
 
-    // Bytes still in this program's buffer plus those in the system's transmit queue.
+    // Bytes still waiting in this program plus those in the system's transmit queue.
     int outBufferCount() override;
 
 private:
@@ -59,17 +66,14 @@ private:
     void open();
     void close();
     void requireOpen(const char* operation) const;
-    void throwIfDeviceFailed();
-    void applyDtr(bool enable);
 
     PortMap portMap_;
     int commPort_ = 1;
-    LineSettings lineSettings_;
-    QString settingsText_ = QStringLiteral("9600,n,8,1");
+    std::optional<LineSettings> lineSettings_;
+    QString settingsText_;
     bool dtrEnable_ = false;
-    DeviceClaim claim_;                  // held while open
-    std::unique_ptr<QSerialPort> port_;  // set while open
-    QString openPath_;                   // the device the open port stands for
+    std::unique_ptr<serial_system::OpenPort> port_;  // set while open
+    QString openPath_;                               // the device the open port stands for
 };
 
 }  // namespace quenterra

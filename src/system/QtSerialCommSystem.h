@@ -2,39 +2,50 @@
 
 // What the serial-port component asks of the system it runs on: one implementation per system.
 
-#include <QSerialPort>
+#include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 #include "badge/LineSettings.h"
 
 namespace quenterra::serial_system {
 
-// The stop bits to give the system's driver for the stop bits wanted.
-QSerialPort::StopBits StopBitsFor(LineSettings::StopBits stopBits);
+// One open serial device. Every failure throws CommError. Once the device has gone (unplugged, or
+// hung up by another program), every later call fails at once without trying the device again.
+class OpenPort {
+public:
+    OpenPort() = default;
+    OpenPort(const OpenPort&) = delete;
+    OpenPort& operator=(const OpenPort&) = delete;
+    // Closes the device (see Open()).
+    virtual ~OpenPort() = default;
 
-// How the port is opened: for writing, and on systems that ask for it to change the line
-// settings, for reading too. Nothing is ever read.
-QIODevice::OpenMode OpenMode();
+    // Sets the line: these settings, raw, without flow control. The settings the device had before
+    // the first call come back when it closes.
+    virtual void setLineSettings(const LineSettings& settings) = 0;
 
-// The name to open the device at path by; throws CommError NoSuchPort, naming it `what`, when it
-// does not exist.
-QString OpenLocation(const QString& path, const QString& what);
+    // Asserts or clears DTR. A device without modem-control lines (a pseudo-terminal) counts as
+    // done.
+    virtual void setDtr(bool enable) = 0;
 
-// Whether the failed open of the device at `location` was refused to this user, as opposed to the
-// device being held by someone else.
-bool AccessRefused(const QSerialPort& port, const QString& location);
+    // Hands bytes to the system for the line, without waiting for the line.
+    virtual void write(const QByteArray& bytes) = 0;
 
-// Whether the failed open found a device that is no serial device.
-bool NotSerialDevice(const QSerialPort& port);
+    // The bytes handed over that are not on the line yet.
+    virtual qint64 queued() = 0;
+};
 
-// Asserts or clears DTR on the open port; the system's reason when it cannot. A device without
-// modem-control lines (a pseudo-terminal) counts as done.
-std::optional<QString> SetDtr(QSerialPort& port, bool enable);
-
-// The bytes in the system's transmit queue of the open port; nullopt, with the reason, when the
-// system does not tell.
-std::optional<qint64> QueuedBytes(QSerialPort& port, QString* reason);
+// Opens the device at `path`, which port number `port` ("COM3") stands for; `what` names it in
+// messages ("COM3 (/dev/ttyUSB0)"). Throws CommError when it cannot be opened.
+//
+// Without line settings, to see whether it opens: the device is opened as it is. Its line
+// settings, modem lines and queued bytes stay as they are, and so do the other programs' locks.
+// With them, for a sync: the device is held against other programs while it is open and set to
+// them; the close gives back the line settings it had, discarding only this program's bytes that
+// have not left (so that it never waits for a slow line), and lets go of it.
+std::unique_ptr<OpenPort> Open(const QString& path, const QString& port, const QString& what,
+                               const std::optional<LineSettings>& settings);
 
 }  // namespace quenterra::serial_system

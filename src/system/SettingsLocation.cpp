@@ -7,7 +7,8 @@ namespace quenterra {
 
 SettingsLocation LocateSettings(const QString& programFolder, const QString& userFolder)
 {
-    const QString userCopy = QDir(userFolder).filePath(kSettingsFileName);
+    const QString userCopy =
+        QDir::isAbsolutePath(userFolder) ? QDir(userFolder).filePath(kSettingsFileName) : QString();
     if (programFolder.isEmpty() || QDir::isRelativePath(programFolder)) {
         return {userCopy, userCopy};
     }

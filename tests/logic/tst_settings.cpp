@@ -55,7 +55,8 @@ private slots:
                             "Day=31\n[Target Time]\nHour=23\nMinute=59\nSecond=59\n"));
     }
 
-    // What the file holds, the selectors' positions after the load, and the file after the save.
+    // What the file holds, the selectors' positions after the load, and the file after the save
+    // (empty: as it was).
     void loadAndSave_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -87,30 +88,24 @@ private slots:
             << QByteArray(
                    "[Target Date]\nYear=2100\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
                    "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n");
-        QTest::newRow("values that fit no item are kept as they stand")
+        QTest::newRow("values that fit no item, or read as their item, are kept as they stand")
             << QByteArray(
                    "[Target Date]\nYear=20155\nMonth=13\nDay=-2\n[Target Time]\nHour=24\n"
                    "Minute=99999999999\nSecond=abc\n[ShowBright]\nBrightValue=5\n")
-            << QList<int>{-1, -1, -1, -1, -1, 0, -1}
-            << QByteArray(
-                   "[Target Date]\nYear=20155\n"
-                   "Month=13\nDay=-2\n[Target Time]\n"
-                   "Hour=24\nMinute=99999999999\n"
-                   "Second=0\n[ShowBright]\n"
-                   "BrightValue=5\n");
+            << QList<int>{-1, -1, -1, -1, -1, 0, -1} << QByteArray();
         QTest::newRow("beyond 16 bits is never wrapped into the list")
             << QByteArray("[Target Date]\nYear=67548\n") << QList<int>{-1, 11, 30, 23, 59, 59, 3}
             << QByteArray(
                    "[Target Date]\nYear=67548\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
                    "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n");
-        QTest::newRow("blanks and signs are read, then written plainly")
+        QTest::newRow("blanks, signs, zeros and comments are read, and kept as they stand")
             << QByteArray(
-                   "[Target Date]\nYear= 2016\nMonth=+2\nDay=029\n[Target Time]\nHour=\n"
-                   "Minute=5\nSecond=6\n[ShowBright]\nBrightValue=1\n")
-            << QList<int>{4, 1, 28, 23, 5, 6, 0}
+                   "[Target Date]\nYear=2027 ; launch year\nMonth=04\nDay=9 # ninth\n"
+                   "[Target Time]\nHour=\nMinute=+5\nSecond= 6\n[ShowBright]\nBrightValue=1\n")
+            << QList<int>{15, 3, 8, 23, 5, 6, 0}
             << QByteArray(
-                   "[Target Date]\nYear= 2016\nMonth=2\nDay=29\n[Target Time]\nHour=23\n"
-                   "Minute=5\nSecond=6\n[ShowBright]\nBrightValue=1\n");
+                   "[Target Date]\nYear=2027 ; launch year\nMonth=04\nDay=9 # ninth\n"
+                   "[Target Time]\nHour=23\nMinute=+5\nSecond= 6\n[ShowBright]\nBrightValue=1\n");
     }
 
     void loadAndSave()

@@ -111,6 +111,11 @@ private slots:
             << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
                            "PortOpen=false"}
             << ShownMessage{"Down Count Days Out of Range!", "Note"};
+        QTest::newRow("999 days 23:30 ahead, the clock stepped back an hour during the wait")
+            << "clock steps back"
+            << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
+                           "PortOpen=false"}
+            << ShownMessage{"Down Count Days Out of Range!", "Note"};
         QTest::newRow("no target")
             << "no target"
             << QStringList{"CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true",
@@ -139,6 +144,11 @@ private slots:
             rig.clock.set(QDateTime(QDate(2015, 10, 4), QTime(16, 5, 7)));
         } else if (fault == "1000 days") {
             rig.clock.set(QDateTime(QDate(2015, 10, 4), QTime(16, 5, 6)).addDays(-1000));
+        } else if (fault == "clock steps back") {
+            const QDateTime target(QDate(2015, 10, 4), QTime(16, 5, 6));
+            const QDateTime pressed = target.addDays(-999).addSecs(-(23 * 3600 + 30 * 60));
+            rig.clock.set(pressed.addMSecs(500));  // half a second to wait for the moment
+            rig.pump.onPump = [&rig, pressed] { rig.clock.set(pressed.addSecs(-3600)); };
         } else if (fault == "no target") {
             rig.selectors.minute.setListPosition(-1);
         } else if (fault == "commport") {
@@ -152,7 +162,11 @@ private slots:
         QCOMPARE(rig.comm.log, log);
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{message});
         QVERIFY(rig.comm.sent.isEmpty());
-        QVERIFY2(rig.progress.history.isEmpty(), "a refused or failed sync leaves the bar alone");
+        // Refused once the bar has stepped (after the wait), it is emptied again.
+        const QStringList bar = fault == "clock steps back"
+                                    ? QStringList{"Max=3", "Min=0", "Value=1", "Value=0"}
+                                    : QStringList{};
+        QCOMPARE(rig.progress.history, bar);
         rig.comm.failPortOpenRead = false;
         QVERIFY(!rig.comm.portOpen());
         QVERIFY(!rig.sync.inProgress());

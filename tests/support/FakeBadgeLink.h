@@ -162,7 +162,7 @@ private:
     }
 
     int port_ = 1;
-    QString settings_ = QStringLiteral("9600,n,8,1");
+    QString settings_;  // none until given, as the real component
     bool open_ = false;
     bool dtr_ = false;
     int pending_ = 0;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +59,8 @@ private slots:
     void location_data();
     void location();
     void installedUnderUsrUsesTheUserCopy();
+    void userFolder_data();
+    void userFolder();
     void firstSaveOfAnInstalledProgram();
 
 private:
@@ -94,6 +97,16 @@ void TestProfileFile::readsIntegers_data()
         << QByteArray("file")
         << QByteArray("[S]\nK=7\n;") + QByteArray(ProfileFile::kMaxBytes, 'x') + "\n"
         << 42 << false << false;
+    QTest::newRow("a save past the size the load reads")
+        << QByteArray("file")
+        << QByteArray("[S]\nL=7\n;") + QByteArray(ProfileFile::kMaxBytes - 12, 'x') + "\n"
+        << 42 << true << false;
+    QTest::newRow("UTF-16 with a byte order mark")
+        << QByteArray("file") << QByteArray("\xFF\xFE[\0S\0]\0\n\0K\0=\0\x31\0\n\0", 18) << 42
+        << false << false;
+    QTest::newRow("UTF-16 without one")
+        << QByteArray("file") << QByteArray("[\0S\0]\0\n\0K\0=\0\x31\0\n\0", 16) << 42 << false
+        << false;
     QTest::newRow("read-only file")
         << QByteArray("read-only") << QByteArray("[S]\nK=-12\n") << -12 << true << false;
     QTest::newRow("named pipe") << QByteArray("fifo") << QByteArray() << 42 << false << false;
@@ -200,7 +213,7 @@ void TestProfileFile::savesAtomically()
     QFETCH(QByteArray, leftover);
     QFETCH(bool, saved);
     QFETCH(int, hookCalls);
-    const QByteArray old("[S]\r\nK=1\r\n\0\xFF", 12);
+    const QByteArray old("[S]\r\nK=1\r\n\x7F\xFF", 12);
     QVERIFY(WriteFile(path_, old));
     const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
     QVERIFY(QFile::setPermissions(path_, permissions));
@@ -241,7 +254,7 @@ void TestProfileFile::savesAtomically()
     }));
     QCOMPARE(result, saved || hookAllows);
     QCOMPARE(calls, hookCalls);
-    QCOMPARE(ReadFile(path_), saved ? QByteArray("[S]\r\nK=2\r\n\0\xFF", 12) : old);
+    QCOMPARE(ReadFile(path_), saved ? QByteArray("[S]\r\nK=2\r\n\x7F\xFF", 12) : old);
     QCOMPARE(QFile::permissions(path_) & ~(QFile::ReadUser | QFile::WriteUser), permissions);
     QCOMPARE(QFileInfo(path_).ownerId(), ::geteuid());
     QCOMPARE(ReadFile(other), otherBytes);
@@ -419,6 +432,74 @@ void TestProfileFile::installedUnderUsrUsesTheUserCopy()
         LocateSettings(QStringLiteral("/usr/bin"), QStringLiteral("/home/u/.config/quenterra"));
     QCOMPARE(location.loadPath, QStringLiteral("/usr/bin/Vorlenta.ini"));
     QCOMPARE(location.savePath, QStringLiteral("/home/u/.config/quenterra/Vorlenta.ini"));
+    // Without a folder of the user's own, nothing is saved: never into the working folder.
+    for (const QString& noFolder : {QString(), QStringLiteral("relative/quenterra")}) {
+        const SettingsLocation nowhere = LocateSettings(QStringLiteral("/usr/bin"), noFolder);
+        QCOMPARE(nowhere.loadPath, QStringLiteral("/usr/bin/Vorlenta.ini"));
+        QCOMPARE(nowhere.savePath, QString());
+    }
+}
+
+// The user's folder by the XDG rules; "~" stands for the home folder, "-" for a variable unset.
+void TestProfileFile::userFolder_data()
+{
+    QTest::addColumn<QString>("configHome");
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("XDG_CONFIG_HOME") << "/cfg"
+                                     << "~"
+                                     << "/cfg/quenterra";
+    QTest::newRow("no XDG_CONFIG_HOME") << "-"
+                                        << "~"
+                                        << "~/.config/quenterra";
+    QTest::newRow("a relative XDG_CONFIG_HOME is ignored") << "rel"
+                                                           << "~"
+                                                           << "~/.config/quenterra";
+    QTest::newRow("no HOME: the user database's home") << "-"
+                                                       << "-"
+                                                       << "pw/.config/quenterra";
+    QTest::newRow("HOME at the root of the file system") << "-"
+                                                         << "/"
+                                                         << "";
+    QTest::newRow("HOME names no folder") << "-"
+                                          << "~/missing"
+                                          << "";
+    QTest::newRow("a relative HOME") << "-"
+                                     << "rel"
+                                     << "";
+}
+
+void TestProfileFile::userFolder()
+{
+    QFETCH(QString, configHome);
+    QFETCH(QString, home);
+    QFETCH(QString, expected);
+    QTemporaryDir root;
+    const auto restore = [](const char* name, const QByteArray& value, bool was) {
+        was ? qputenv(name, value) : qunsetenv(name);
+    };
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray oldHome = qgetenv("HOME");
+    const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const bool hadHome = qEnvironmentVariableIsSet("HOME");
+    const auto cleanUp = qScopeGuard([&] {
+        restore("XDG_CONFIG_HOME", oldConfig, hadConfig);
+        restore("HOME", oldHome, hadHome);
+    });
+    const auto set = [&](const char* name, QString value) {
+        value.replace(u'~', root.path());
+        value == u"-" ? qunsetenv(name) : qputenv(name, QFile::encodeName(value));
+    };
+    set("XDG_CONFIG_HOME", configHome);
+    set("HOME", home);
+    const passwd* user = ::getpwuid(::geteuid());
+    QVERIFY(user != nullptr);
+    expected.replace(u'~', root.path())
+        .replace(QStringLiteral("pw/"), QFile::decodeName(user->pw_dir) + u'/');
+    if (expected.startsWith(u"//")) {
+        QSKIP("this user's home is the root of the file system");
+    }
+    QCOMPARE(UserSettingsFolder(), expected);
 }
 
 // The first save of an installed program creates the user's copy, folder and all, from the

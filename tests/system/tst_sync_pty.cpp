@@ -1,13 +1,24 @@
 // The sync through the real serial layer, over a real pseudo-terminal pair.
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+
 #include "badge/BadgeSync.h"
+#include "badge/PortSelection.h"
 #include "support/MasterReader.h"
 #include "support/NotingComm.h"
 #include "support/SyncRig.h"
 #include "support/TestMain.h"
+#include "system/CloseRequests.h"
 #include "system/QtEventPump.h"
 #include "system/SystemTickCounter.h"
 
@@ -32,6 +43,62 @@ struct PtyHolder {
 struct Rig : PtyHolder, SyncRig<NotingComm, SystemTickCounter, QtEventPump> {
     Rig() : SyncRig(comThreeIs(pty.slavePath())) {}
 };
+
+// The device as another program sees it through a descriptor of its own: line settings, the
+// exclusive flag, the modem lines (or why there are none), and whether it can lock it.
+QString DeviceState(const QString& path, bool lock = true)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return QStringLiteral("cannot be opened: %1").arg(qt_error_string(errno));
+    }
+    termios line{};
+    ::tcgetattr(fd, &line);
+    int exclusive = -1;
+    ::ioctl(fd, TIOCGEXCL, &exclusive);
+    int modem = 0;
+    const QString modemLines = ::ioctl(fd, TIOCMGET, &modem) == 0
+                                   ? QString::number(modem, 16)
+                                   : QStringLiteral("none (%1)").arg(qt_error_string(errno));
+    const bool lockable = !lock || ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return QStringLiteral("speed %1, flags %2 %3 %4 %5, exclusive %6, modem lines %7, lockable %8")
+        .arg(cfgetospeed(&line))
+        .arg(line.c_iflag, 0, 16)
+        .arg(line.c_oflag, 0, 16)
+        .arg(line.c_cflag, 0, 16)
+        .arg(line.c_lflag, 0, 16)
+        .arg(exclusive)
+        .arg(modemLines)
+        .arg(lockable);
+}
+
+// All the far end can read now.
+QByteArray ReadAll(int master)
+{
+    QByteArray bytes;
+    char buffer[4096];
+    ssize_t count = 0;
+    while ((count = ::read(master, buffer, sizeof buffer)) > 0) {
+        bytes.append(buffer, count);
+    }
+    return bytes;
+}
+
+// The write calls this process has made (Linux); -1 where the system does not tell.
+qint64 WriteCalls()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("syscw:")) {
+            return line.mid(6).trimmed().toLongLong();
+        }
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -87,6 +154,88 @@ private slots:
         QVERIFY(!rig.comm.portOpen());
         QCOMPARE(rig.messages.shown,
                  (std::vector<ShownMessage>{{"Port in use or not port", "Warning"}}));
+    }
+
+    // Another program has the device at 9600 baud, two stop bits, and has queued bytes on it
+    // without taking a lock. Whatever this program does, the device is left as it was: its line
+    // settings, the exclusive flag, the modem lines, the lock, the other program's bytes; and the
+    // next sync works.
+    void leavesTheDeviceAsItWas_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("the port probe") << "probe" << QByteArray();
+        QTest::newRow("a sync") << "sync" << QByteArray::fromHex("48656C6C64 06050401020300");
+        QTest::newRow("two signals while the sync waits") << "signals" << QByteArray();
+        QTest::newRow("a hang-up after the wake string") << "hang-up" << QByteArray();
+    }
+
+    void leavesTheDeviceAsItWas()
+    {
+        QFETCH(QString, action);
+        QFETCH(QByteArray, sent);
+        Rig rig;
+        const QString path = rig.pty.slavePath();
+        const int other = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY);
+        termios line{};
+        QCOMPARE(::tcgetattr(other, &line), 0);
+        ::cfsetspeed(&line, B9600);
+        line.c_cflag |= CSTOPB;
+        QCOMPARE(::tcsetattr(other, TCSANOW, &line), 0);
+        const QByteArray theirs(4096, 'o');
+        QCOMPARE(::write(other, theirs.constData(), theirs.size()), theirs.size());
+        QString expected = DeviceState(path);
+
+        qint64 writesAtHangUp = 0;
+        if (action == "probe") {
+            ProbePorts(rig.comm, rig.sele);
+            QCOMPARE(rig.sele.text(), QStringLiteral("COM3"));
+        } else if (action == "signals") {
+            // The program's answer to a second request to close: the sync ends at once.
+            CloseRequests requests([&rig](int count) {
+                if (count > 1) {
+                    rig.sync.abandon();
+                }
+            });
+            rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 500)));  // 402 ms wait
+            ::raise(SIGTERM);
+            ::raise(SIGINT);
+            rig.sync.cmdSendClick();
+        } else {
+            if (action == "hang-up") {
+                rig.comm.afterWake = [&] {
+                    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
+                    const bool hungUp = ::ioctl(fd, TIOCVHANGUP) == 0;
+                    ::close(fd);
+                    if (!hungUp) {
+                        return;
+                    }
+                    writesAtHangUp = WriteCalls();
+                    // The hang-up resets the line itself; this program still has the device locked.
+                    expected = DeviceState(path, false);
+                };
+            }
+            rig.sync.cmdSendClick();
+            if (action == "hang-up") {
+                if (writesAtHangUp == 0) {
+                    QSKIP("only root may hang a device up");
+                }
+                QVERIFY2(WriteCalls() - writesAtHangUp < 10, "no write is tried again and again");
+            }
+        }
+        QVERIFY(!rig.comm.portOpen());
+        QVERIFY(rig.messages.shown.empty());
+        QCOMPARE(DeviceState(path), expected);
+        if (action != "hang-up") {  // a hang-up drops what was queued
+            QCOMPARE(ReadAll(rig.pty.master()), theirs + sent);
+        }
+
+        ReadAll(rig.pty.master());
+        rig.comm.afterWake = nullptr;
+        rig.sync.cmdSendClick();
+        QVERIFY(rig.messages.shown.empty());
+        QCOMPARE(ReadAll(rig.pty.master()).left(5), QByteArray("Helld"));
+        ::close(other);
     }
 };
 

@@ -8,9 +8,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 #include "support/Files.h"
 #include "support/FormRig.h"
 #include "support/TestMain.h"
+#include "system/CloseRequests.h"
 
 using namespace quenterra;
 using namespace quenterra::test;
@@ -27,6 +30,27 @@ const QByteArray kTargetFile =
     "[ShowBright]\nBrightValue=4\n[Ports]\nCOM3=/dev/pts/77\n";
 
 const QDateTime kNow(QDate(2015, 6, 3), QTime(12, 0));
+
+// Asks the window to close: "Exit", its close box, or signals as the session or a terminal sends
+// them ("SIGINT twice").
+void closeAs(FormRig& rig, const QString& how)
+{
+    if (how == "Exit") {
+        QTest::mouseClick(rig.control("CmdExit"), Qt::LeftButton);
+    } else if (how == "close box") {
+        rig.form.close();
+    } else {
+        const QMap<QString, int> numbers{{"SIGTERM", SIGTERM},
+                                         {"SIGINT", SIGINT},
+#ifdef SIGHUP  // not on Windows, whose rows have no signals
+                                         {"SIGHUP", SIGHUP}
+#endif
+        };
+        for (int i = how.endsWith("twice") ? 2 : 1; i > 0; --i) {
+            std::raise(numbers.value(how.section(u' ', 0, 0)));
+        }
+    }
+}
 
 }  // namespace
 
@@ -50,27 +74,29 @@ private slots:
         QCOMPARE(rig.control<QComboBox>("ComMonth")->currentText(), QStringLiteral("12"));
     }
 
-    void exitAndCloseBoxBothSave_data()
+    // "Exit", the close box, and a signal from the session or the terminal all unload the window.
+    void everyCloseSaves_data()
     {
-        QTest::addColumn<bool>("viaExit");
-        QTest::newRow("Exit") << true;
-        QTest::newRow("close box") << false;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Exit") << "Exit";
+        QTest::newRow("close box") << "close box";
+        if (CloseRequests::catchesSignals()) {
+            QTest::newRow("SIGTERM") << "SIGTERM";
+            QTest::newRow("SIGHUP") << "SIGHUP";
+        }
     }
 
-    void exitAndCloseBoxBothSave()
+    void everyCloseSaves()
     {
-        QFETCH(bool, viaExit);
+        QFETCH(QString, how);
         FormRig rig(kNow);
+        const CloseRequests requests([&rig](int count) { rig.form.requestClose(count > 1); });
         rig.form.load();
         rig.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
         QVERIFY2(!QFile::exists(rig.settingsPath()), "nothing is written before the unload");
-        if (viaExit) {
-            QTest::mouseClick(rig.control("CmdExit"), Qt::LeftButton);
-        } else {
-            rig.form.close();
-        }
-        QVERIFY(!rig.form.isVisible());
+        closeAs(rig, how);
+        QTRY_VERIFY(!rig.form.isVisible());
         QCOMPARE(ReadFile(rig.settingsPath()), kDefaultFile);
     }
 
@@ -91,26 +117,41 @@ private slots:
         QVERIFY(rig.messages.shown.empty());
     }
 
-    // "Exit" pressed while the sync pauses: the sync runs to its end and closes the port, then the
-    // window unloads and saves as usual.
-    void exitDuringASync()
+    // A close while the sync waits for its moment: the sync runs to its end and closes the port,
+    // then the window unloads and saves as usual. Asked twice, the sync ends at once, sending
+    // nothing, and the port is closed all the same.
+    void closeDuringASync_data()
     {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("Exit") << "Exit" << 12;
+        if (CloseRequests::catchesSignals()) {
+            QTest::newRow("SIGTERM") << "SIGTERM" << 12;
+            QTest::newRow("SIGINT twice") << "SIGINT twice" << 0;
+        }
+    }
+
+    void closeDuringASync()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, sent);
         FormRig rig(kNow);
+        const CloseRequests requests([&rig](int count) { rig.form.requestClose(count > 1); });
         QVERIFY(WriteFile(rig.settingsPath(), kTargetFile));
         rig.form.load();
         rig.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
-        bool openWhenExitPressed = false;
+        bool openWhenClosed = false;
         QTimer::singleShot(50, &rig.form, [&] {
-            openWhenExitPressed = rig.comm.portOpen();
-            QTest::mouseClick(rig.control("CmdExit"), Qt::LeftButton);
+            openWhenClosed = rig.comm.portOpen();
+            closeAs(rig, how);
             QVERIFY(rig.form.isVisible());
         });
         QTest::mouseClick(rig.control("CmdSend"), Qt::LeftButton);
-        QVERIFY(openWhenExitPressed);
+        QVERIFY(openWhenClosed);
         QVERIFY(!rig.form.isVisible());
         QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
-        QCOMPARE(rig.comm.sent.size(), 12);
+        QCOMPARE(rig.comm.sent.size(), sent);
         QCOMPARE(rig.control<QProgressBar>("ProgressBar1")->value(), 0);
         QCOMPARE(ReadFile(rig.settingsPath()), kTargetFile);
     }

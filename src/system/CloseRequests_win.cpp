@@ -1,0 +1,18 @@
+#include "system/CloseRequests.h"
+
+namespace quenterra {
+
+// Windows sends a windowed program no signals: Ctrl+C reaches console programs only, and
+// `taskkill` without /F asks the window to close, as its close box does.
+std::shared_ptr<void> CloseRequests::watchSignals(std::function<void()> signalled)
+{
+    Q_UNUSED(signalled);
+    return {};
+}
+
+bool CloseRequests::catchesSignals()
+{
+    return false;
+}
+
+}  // namespace quenterra

@@ -1,0 +1,13 @@
+#include "system/SettingsLocation.h"
+
+#include <QStandardPaths>
+
+namespace quenterra {
+
+QString UserSettingsFolder()
+{
+    // %LOCALAPPDATA%\quenterra
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+}
+
+}  // namespace quenterra
