@@ -15,10 +15,13 @@
 
 int main(int argc, char** argv)
 {
-    // Listing the serial devices takes a while and needs no window: it runs meanwhile, and the port
-    // probe of the window load takes its result.
+    // Listing the serial devices needs no window. Where it takes a while (Windows asks its device
+    // manager), it runs meanwhile and the port probe of the window load takes its result; on Linux,
+    // where it reads a few files of /sys, the probe lists them when it starts.
     quenterra::SerialDeviceList serialDevices;
-    serialDevices.startListing();
+    if (quenterra::SerialListingTakesLong()) {
+        serialDevices.startListing();
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
