@@ -2,7 +2,6 @@
 #include <QStandardPaths>
 
 #include "app/Form1.h"
-#include "app/Look.h"
 #include "system/DiskSettingsFiles.h"
 #include "system/ProgramFolder.h"
 #include "system/QtEventPump.h"
@@ -28,7 +27,6 @@ int main(int argc, char** argv)
     // No display name: Qt would append it to every title ("Quenterra  Ver 2.00 — ..."). The
     // desktop entry names the program to the desktop instead.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quenterra.Badge"));
-    QApplication::setWindowIcon(quenterra::AppIcon());
 
     quenterra::SystemClock clock;
     quenterra::QtMessages messages;
@@ -46,6 +44,9 @@ int main(int argc, char** argv)
                                msComm1.setPortMap(map);
                                return map;
                            }});
+    // The window's icon, drawn once, stands for the program too (a Message before the window
+    // shows has no window of its own to take it from).
+    QApplication::setWindowIcon(form.windowIcon());
     messages.setOwner(&form);
     form.load();
     form.show();
