@@ -35,10 +35,16 @@ QString desktopFamily()
     return QApplication::font().family();
 }
 
-QString windowFamily()
+bool Installed(const QString& family)
+{
+    static const QStringList kFamilies = QFontDatabase::families();
+    return kFamilies.contains(family, Qt::CaseInsensitive);
+}
+
+QString WindowFamily()
 {
     static const QString kLato = QStringLiteral("Lato");
-    return QFontDatabase::hasFamily(kLato) ? kLato : desktopFamily();
+    return Installed(kLato) ? kLato : desktopFamily();
 }
 
 // The smallest size fitting goes down to; below it a text is left to be cut rather than unread.
@@ -54,7 +60,7 @@ qreal lineEditExtra(const QFont& /*font*/)
 
 QFont WindowFont()
 {
-    return boldFont(windowFamily(), 9.75);
+    return boldFont(WindowFamily(), 9.75);
 }
 
 QFont TitleFont()
@@ -64,7 +70,7 @@ QFont TitleFont()
                                               "Noto Sans Black", "DejaVu Sans"};
     QString family = desktopFamily();
     for (const char* face : kHeavyFaces) {
-        if (QFontDatabase::hasFamily(QString::fromLatin1(face))) {
+        if (Installed(QString::fromLatin1(face))) {
             family = QString::fromLatin1(face);
             break;
         }
@@ -76,7 +82,7 @@ QFont TitleFont()
 
 QFont CountdownFont()
 {
-    return boldFont(windowFamily(), 39);
+    return boldFont(WindowFamily(), 39);
 }
 
 qreal TextWidth(const QFont& font, const QString& text)
@@ -88,10 +94,22 @@ qreal TextWidth(const QFont& font, const QString& text)
 
 QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extra)(const QFont&))
 {
+    // Each size tried costs a font and a measure of each text: the longest texts are measured
+    // first, and at the next size the one that did not fit, so that a size too big is seen at its
+    // first text.
+    QStringList order = texts;
+    std::stable_sort(order.begin(), order.end(),
+                     [](const QString& a, const QString& b) { return a.size() > b.size(); });
     auto fits = [&](const QFont& candidate) {
         const qreal room = width - (extra ? extra(candidate) : 0);
-        return std::all_of(texts.begin(), texts.end(),
-                           [&](const QString& text) { return TextWidth(candidate, text) <= room; });
+        const auto tooWide = std::find_if(order.begin(), order.end(), [&](const QString& text) {
+            return TextWidth(candidate, text) > room;
+        });
+        if (tooWide == order.end()) {
+            return true;
+        }
+        std::rotate(order.begin(), tooWide, tooWide + 1);
+        return false;
     };
     while (!fits(font) && font.pointSizeF() - 0.25 >= kSmallestPointSize) {
         font.setPointSizeF(font.pointSizeF() - 0.25);
@@ -142,8 +160,12 @@ qreal Contrast(const QColor& a, const QColor& b)
 QColor ReadableOn(const QColor& described, const QColor& window)
 {
     constexpr qreal kReadable = 4.5;
-    // A window is dark where white text stands out on it more than black text does.
-    if (Contrast(window, Qt::white) <= Contrast(window, Qt::black)) {
+    // A window is dark where white text stands out on it more than black text does: where its
+    // relative luminance is below 0.1791. No channel below 118 puts it at 0.1811 at least, so the
+    // usual light window is told without computing a contrast (which costs the maths library's
+    // power function its place in memory at every start).
+    const int darkest = qMin(qMin(window.red(), window.green()), window.blue());
+    if (darkest >= 118 || Contrast(window, Qt::white) <= Contrast(window, Qt::black)) {
         return described;
     }
     QColor colour = described;
