@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -107,18 +108,26 @@ void Form1::createControls()
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
+    // Each drop-down is given its edit field rather than made editable by setEditable(), which
+    // would make its popup list with the list's views at once: the list comes when first opened.
+    // A drop-down makes a completer for a field that has none, to be thrown away at once (text is
+    // not completed here); this one stands in for them.
+    QCompleter noCompletion;
     // An editable drop-down with its items, no item chosen and its initial text.
-    auto selector = [](const char* name, QWidget* container, QRect geometry,
-                       const QStringList& items, const QString& initialText, bool shown) {
+    auto selector = [&noCompletion](const char* name, QWidget* container, QRect geometry,
+                                    const QStringList& items, const QString& initialText,
+                                    bool shown) {
         auto* combo = new QComboBox(container);
         combo->setObjectName(QString::fromLatin1(name));
         combo->setGeometry(geometry);
-        combo->setEditable(true);
+        combo->addItems(items);
+        combo->setCurrentIndex(-1);
+        auto* edit = new QLineEdit(combo);
+        edit->setCompleter(&noCompletion);
+        combo->setLineEdit(edit);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // Text typed is kept as typed: no completion to an item, in no letter case.
         combo->setCompleter(nullptr);
-        combo->addItems(items);
-        combo->setCurrentIndex(-1);
         combo->setEditText(initialText);
         combo->setVisible(shown);
         return combo;

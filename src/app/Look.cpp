@@ -1,5 +1,6 @@
 #include "app/Look.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -49,6 +50,18 @@ QString WindowFamily()
 
 // The smallest size fitting goes down to; below it a text is left to be cut rather than unread.
 constexpr qreal kSmallestPointSize = 6;
+
+// Keeps a font change from a drop-down not yet shown: the drop-down would make its popup list
+// at once to give it the font (views, scroll bars, delegates, and the code of each in memory),
+// where the list, made when first opened, takes the drop-down's font then. What else the change
+// updates is updated again when the drop-down is first laid out and shown.
+class HoldFontChange final : public QObject {
+public:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        return event->type() == QEvent::FontChange;
+    }
+};
 
 // What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
 qreal lineEditExtra(const QFont& /*font*/)
@@ -139,8 +152,13 @@ void FitSelector(QComboBox* combo, const QStringList& texts)
     const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                        QStyle::SC_ComboBoxEditField, combo);
     const QMargins margins = combo->lineEdit()->textMargins();
+    HoldFontChange hold;
+    if (!combo->isVisible() && !combo->findChild<QAbstractItemView*>()) {
+        combo->installEventFilter(&hold);
+    }
     combo->setFont(FittedFont(combo->font(), texts,
                               field.width() - margins.left() - margins.right(), lineEditExtra));
+    combo->removeEventFilter(&hold);
 }
 
 qreal Contrast(const QColor& a, const QColor& b)
