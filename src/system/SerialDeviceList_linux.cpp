@@ -91,11 +91,12 @@ QList<SerialDevice> SystemSerialDevices()
         }
         // A tty with hardware behind it has a device; virtual consoles and pseudo-terminals do
         // not.
-        const QByteArray driver = LinkTarget(folder, name + "/device/driver");
-        if (driver.isEmpty() && ::faccessat(folder, (name + "/device").constData(), F_OK, 0) != 0 &&
-            !SerialWithoutDevice(name)) {
+        const bool device = !LinkTarget(folder, name + "/device").isEmpty();
+        if (!device && !SerialWithoutDevice(name)) {
             continue;
         }
+        const QByteArray driver =
+            device ? LinkTarget(folder, name + "/device/driver") : QByteArray();
         // The 8250 driver makes ttyS0 to ttyS3 whether or not a UART answers there; type 0 is
         // the port where none does.
         if (driver.mid(driver.lastIndexOf('/') + 1) == "serial8250" &&
