@@ -105,6 +105,27 @@ qreal TextWidth(const QFont& font, const QString& text)
     return qMax(metrics.horizontalAdvance(text), ink.right()) - qMin(0.0, ink.left());
 }
 
+namespace {
+
+// Whether TextWidth(font, text) <= room, measuring the text's advance only where its ink leaves
+// that open (TextWidth measures both): the advance passes the ink's right edge by the last glyph's
+// side bearing at most, less than two of the font's widest glyphs.
+bool FitsIn(const QFont& font, const QString& text, qreal room)
+{
+    const QFontMetricsF metrics(font);
+    const QRectF ink = metrics.boundingRect(text);
+    const qreal inkWidth = ink.right() - qMin(0.0, ink.left());
+    if (inkWidth > room) {
+        return false;
+    }
+    if (inkWidth + 2 * metrics.maxWidth() <= room) {
+        return true;
+    }
+    return qMax(metrics.horizontalAdvance(text), ink.right()) - qMin(0.0, ink.left()) <= room;
+}
+
+}  // namespace
+
 QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extra)(const QFont&))
 {
     // Each size tried costs a font and a measure of each text: the longest texts are measured
@@ -116,7 +137,7 @@ QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extr
     auto fits = [&](const QFont& candidate) {
         const qreal room = width - (extra ? extra(candidate) : 0);
         const auto tooWide = std::find_if(order.begin(), order.end(), [&](const QString& text) {
-            return TextWidth(candidate, text) > room;
+            return !FitsIn(candidate, text, room);
         });
         if (tooWide == order.end()) {
             return true;
