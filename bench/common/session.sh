@@ -1,3 +1,5 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2034  # the variables set here are the callers'
 # What bench/run and bench/profile share (sourced, not run): the build, a folder for the run with
 # the program and the baseline beside their settings, a virtual display of their own and, on
 # request, a desktop session's accessibility bus. Each function says what is missing and stops.
