@@ -1,7 +1,6 @@
 #include <QApplication>
 
 #include "app/Form1.h"
-#include "app/Look.h"
 #include "system/CloseRequests.h"
 #include "system/DiskSettingsFiles.h"
 #include "system/ProgramFolder.h"
@@ -15,17 +14,19 @@
 
 int main(int argc, char** argv)
 {
-    // Listing the serial devices takes a while and needs no window: it runs meanwhile, and the port
-    // probe of the window load takes its result.
+    // Listing the serial devices needs no window. Where it takes a while (Windows asks its device
+    // manager), it runs meanwhile and the port probe of the window load takes its result; on Linux,
+    // where it reads a few files of /sys, the probe lists them when it starts.
     quenterra::SerialDeviceList serialDevices;
-    serialDevices.startListing();
+    if (quenterra::SerialListingTakesLong()) {
+        serialDevices.startListing();
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
     // No display name: Qt would append it to every title ("Quenterra  Ver 2.00 — ..."). The
     // desktop entry names the program to the desktop instead.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quenterra.Badge"));
-    QApplication::setWindowIcon(quenterra::AppIcon());
 
     // A signal (the session ending, Ctrl+C, the terminal closed) or the loss of the window closes
     // the window as its close box does, Messages on screen dismissed; asked again, at once.
@@ -54,6 +55,9 @@ int main(int argc, char** argv)
                            }});
     window = &form;
     closeRequests.watchWindow(&form);
+    // The window's icon, drawn once, stands for the program too (a Message before the window
+    // shows has no window of its own to take it from).
+    QApplication::setWindowIcon(form.windowIcon());
     messages.setOwner(&form);
     form.load();
     if (form.unloaded()) {

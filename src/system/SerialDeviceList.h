@@ -15,9 +15,13 @@ namespace quenterra {
 // The names of the devices this machine uses as its console ("ttyS0"); empty where unknown.
 QStringList SystemConsoleNames();
 
-// The serial devices the system lists now. Takes tens of milliseconds on Linux (it walks every tty
-// the kernel knows), and needs nothing of the user interface, so it may run on a thread of its own.
+// The serial devices the system lists now. Needs nothing of the user interface, so it may run on a
+// thread of its own.
 QList<SerialDevice> SystemSerialDevices();
+
+// Whether SystemSerialDevices() takes long enough that the program starts it ahead, while its
+// window is made: where the system's device manager is asked, not where a few files are read.
+bool SerialListingTakesLong();
 
 // The device path with symbolic links resolved; empty when there is nothing at path.
 QString RealDevicePath(const QString& path);

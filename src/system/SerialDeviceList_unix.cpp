@@ -21,6 +21,11 @@ QList<SerialDevice> SystemSerialDevices()
     return devices;
 }
 
+bool SerialListingTakesLong()
+{
+    return true;  // Qt asks the system
+}
+
 PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins)
 {
     return AssignPortNumbers(devices, pins, SystemConsoleNames(), RealDevicePath);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSerialPortInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +15,7 @@
 #include <unistd.h>
 #include <cstdlib>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -241,6 +243,24 @@ private slots:
         devices.startListing();
         QCOMPARE(devices.list().front().path, QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(devices.portMap({}).device(3)->path, QStringLiteral("/dev/ttyUSB1"));
+    }
+
+    // The system's own listing (read from /sys on Linux) gives the devices Qt's serial port info
+    // gives, under the same names and described alike.
+    void listsAsQtDoes()
+    {
+        QList<SerialDevice> qt;
+        const auto infos = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo& info : infos) {
+            qt.append({info.systemLocation(), info.description()});
+        }
+        QList<SerialDevice> listed = SystemSerialDevices();
+        const auto byPath = [](const SerialDevice& a, const SerialDevice& b) {
+            return a.path < b.path;
+        };
+        std::sort(qt.begin(), qt.end(), byPath);
+        std::sort(listed.begin(), listed.end(), byPath);
+        QCOMPARE(listed, qt);
     }
 
     void parsesLineSettings_data()
