@@ -20,24 +20,31 @@ std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele)
     int highestFound = 0;
     for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
         ProbeOutcome outcome{n, false, {}};
-        try {
-            comm.setCommPort(n);
-            comm.setPortOpen(true);
-            if (comm.portOpen()) {
-                comSele.addItem(PortName(n));
-                highestFound = n;
-                outcome.opened = true;
-            }
-            comm.setPortOpen(false);
-        } catch (const CommError& error) {
-            outcome.failure = error.message();
-            // A port left open here would make every later number fail, and every "Sync" look busy.
+        // A port left open here would make every later number fail, and every "Sync" look busy.
+        const auto closeQuietly = [&comm] {
             try {
                 if (comm.portOpen()) {
                     comm.setPortOpen(false);
                 }
             } catch (const CommError&) {
             }
+        };
+        try {
+            comm.setCommPort(n);
+            if (const std::optional<CommError> failure = comm.tryOpen()) {
+                outcome.failure = failure->message();
+                closeQuietly();
+            } else {
+                if (comm.portOpen()) {
+                    comSele.addItem(PortName(n));
+                    highestFound = n;
+                    outcome.opened = true;
+                }
+                comm.setPortOpen(false);
+            }
+        } catch (const CommError& error) {
+            outcome.failure = error.message();
+            closeQuietly();
         }
         outcomes.push_back(outcome);
     }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 
 namespace quenterra {
@@ -48,6 +49,19 @@ public:
     // when it is not open). Reading tells whether it is open.
     virtual bool portOpen() const = 0;
     virtual void setPortOpen(bool open) = 0;
+
+    // Opens the port as setPortOpen(true) does, and gives back the failure instead of throwing it:
+    // nothing when it opened. The port probe tries many numbers that stand for no device, which a
+    // component may tell without the cost of an exception.
+    virtual std::optional<CommError> tryOpen()
+    {
+        try {
+            setPortOpen(true);
+        } catch (const CommError& error) {
+            return error;
+        }
+        return std::nullopt;
+    }
 
     // While true and the port is open, DTR is asserted.
     virtual bool dtrEnable() const = 0;

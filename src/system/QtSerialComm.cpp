@@ -74,12 +74,26 @@ void QtSerialComm::setPortOpen(bool open)
     this->open();
 }
 
+std::optional<CommError> QtSerialComm::tryOpen()
+{
+    // Most numbers the probe tries stand for no device: told without throwing.
+    if (!port_ && !portMap_.device(commPort_)) {
+        return noSuchPort();
+    }
+    return SerialComm::tryOpen();
+}
+
+CommError QtSerialComm::noSuchPort() const
+{
+    return CommError(Kind::NoSuchPort,
+                     QStringLiteral("%1 stands for no serial device.").arg(PortName(commPort_)));
+}
+
 void QtSerialComm::open()
 {
     const std::optional<SerialDevice> device = portMap_.device(commPort_);
     if (!device) {
-        throw CommError(Kind::NoSuchPort,
-                        QStringLiteral("%1 stands for no serial device.").arg(PortName(commPort_)));
+        throw noSuchPort();
     }
     const QString what = QStringLiteral("%1 (%2)").arg(PortName(commPort_), device->path);
     port_ = serial_system::Open(device->path, PortName(commPort_), what, lineSettings_);

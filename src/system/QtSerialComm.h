@@ -48,6 +48,7 @@ public:
     // Closing discards this program's bytes that have not reached the line yet (wait for
     // outBufferCount() == 0 first), so it never waits for a slow line to drain.
     void setPortOpen(bool open) override;
+    std::optional<CommError> tryOpen() override;
 
     // An open with line settings asserts DTR when this is true and otherwise leaves the line as the
     // system sets it on opening, so that an open never pulses it; setting false while open clears
@@ -63,6 +64,7 @@ public:
 
 private:
     QString portLabel() const;
+    CommError noSuchPort() const;
     void open();
     void close();
     void requireOpen(const char* operation) const;

@@ -369,6 +369,12 @@ private slots:
             r.comm.setPortMap(PortMap());
             r.comm.setPortOpen(true);
         });
+        row("unmapped number, opened for a look", Kind::NoSuchPort, false, [](Rig& r) {
+            r.comm.setPortMap(PortMap());
+            if (const std::optional<CommError> failure = r.comm.tryOpen()) {
+                throw *failure;
+            }
+        });
         row("pinned path missing", Kind::NoSuchPort, false, [](Rig& r) {
             r.comm.setPortMap(Rig::MapOf(r.slavePath + "-gone"));
             r.comm.setPortOpen(true);
