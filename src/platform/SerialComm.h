@@ -30,7 +30,7 @@ private:
     Kind kind_;
 };
 
-// The serial-port component. Every operation that fails throws CommError.
+// The serial-port component. Every operation that fails throws CommError; tryOpen() gives it back.
 class SerialComm {
 public:
     virtual ~SerialComm() = default;
