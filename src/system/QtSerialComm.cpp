@@ -85,8 +85,8 @@ std::optional<CommError> QtSerialComm::tryOpen()
 
 CommError QtSerialComm::noSuchPort() const
 {
-    return CommError(Kind::NoSuchPort,
-                     QStringLiteral("%1 stands for no serial device.").arg(PortName(commPort_)));
+    return {Kind::NoSuchPort,
+            QStringLiteral("%1 stands for no serial device.").arg(PortName(commPort_))};
 }
 
 void QtSerialComm::open()
