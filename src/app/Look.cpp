@@ -28,6 +28,11 @@ QFont boldFont(const QString& family, qreal pointSize)
     font.setItalic(false);
     font.setUnderline(false);
     font.setStrikeOut(false);
+    // The window's texts are Latin letters, figures and punctuation: laid out from the font's
+    // advances and its kerning table rather than by the OpenType shaper, which would copy each
+    // face's layout tables into memory for every size at the first text. Scripts that need
+    // shaping (a clock in Arabic or Devanagari, say) are still shaped.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 
