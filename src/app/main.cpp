@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "system/CloseRequests.h"
 #include "system/DiskSettingsFiles.h"
+#include "system/FontConfigurationAhead.h"
 #include "system/ProgramFolder.h"
 #include "system/QtEventPump.h"
 #include "system/QtMessages.h"
@@ -21,6 +22,11 @@ int main(int argc, char** argv)
     if (quenterra::SerialListingTakesLong()) {
         serialDevices.startListing();
     }
+
+    // The font configuration needs no window either: it loads on a second core while the
+    // application object connects to the display, and is there when the window asks for its first
+    // font.
+    quenterra::FontConfigurationAhead fontConfiguration;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
@@ -47,6 +53,7 @@ int main(int argc, char** argv)
     const quenterra::SettingsLocation settings =
         quenterra::LocateSettings(quenterra::ProgramFolder(), quenterra::UserSettingsFolder());
 
+    fontConfiguration.wait();
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
                                quenterra::PortMap map = serialDevices.portMap(pins);

@@ -1,0 +1,14 @@
+#include "system/FontConfigurationAhead.h"
+
+namespace quenterra {
+
+// Outside Linux nothing is loaded ahead: on macOS Qt asks Core Text for the fonts when the first
+// one is needed.
+bool FontConfigurationLoadsAhead()
+{
+    return false;
+}
+
+void LoadFontConfiguration() {}
+
+}  // namespace quenterra

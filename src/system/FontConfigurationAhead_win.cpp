@@ -1,0 +1,13 @@
+#include "system/FontConfigurationAhead.h"
+
+namespace quenterra {
+
+// Qt asks Windows for its fonts when the first one is needed: there is nothing to load ahead.
+bool FontConfigurationLoadsAhead()
+{
+    return false;
+}
+
+void LoadFontConfiguration() {}
+
+}  // namespace quenterra
