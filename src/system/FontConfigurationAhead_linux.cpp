@@ -1,7 +1,6 @@
 #include "system/FontConfigurationAhead.h"
 
 #include <fontconfig/fontconfig.h>
-#include <stdlib.h>
 
 #include <clocale>
 #include <cstdlib>
