@@ -6,7 +6,7 @@ namespace quenterra {
 
 FontConfigurationAhead::FontConfigurationAhead()
 {
-    if (!FontConfigurationLoadsAhead()) {
+    if (!PrepareFontConfigurationLoad()) {
         return;
     }
     try {

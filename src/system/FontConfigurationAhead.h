@@ -26,7 +26,7 @@ private:
 };
 
 // Per system: readies the load ahead and tells whether there is one,
-bool FontConfigurationLoadsAhead();
+bool PrepareFontConfigurationLoad();
 // and the load itself, on the thread.
 void LoadFontConfiguration();
 

@@ -8,7 +8,7 @@
 
 namespace quenterra {
 
-bool FontConfigurationLoadsAhead()
+bool PrepareFontConfigurationLoad()
 {
     // fontconfig reads the environment and the C locale while it loads, and the application
     // object, made meanwhile, changes both: it sets the user's C locale, and it takes the desktop's

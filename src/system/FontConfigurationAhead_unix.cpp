@@ -4,7 +4,7 @@ namespace quenterra {
 
 // Outside Linux nothing is loaded ahead: on macOS Qt asks Core Text for the fonts when the first
 // one is needed.
-bool FontConfigurationLoadsAhead()
+bool PrepareFontConfigurationLoad()
 {
     return false;
 }

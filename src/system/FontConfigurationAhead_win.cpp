@@ -3,7 +3,7 @@
 namespace quenterra {
 
 // Qt asks Windows for its fonts when the first one is needed: there is nothing to load ahead.
-bool FontConfigurationLoadsAhead()
+bool PrepareFontConfigurationLoad()
 {
     return false;
 }
