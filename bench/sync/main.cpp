@@ -65,11 +65,11 @@
 #include "common/Median.h"
 #include "pty/PseudoTerminal.h"
 #include "support/NotingComm.h"
-#include "system/DiskSettingsFiles.h"
-#include "system/QtEventPump.h"
-#include "system/QtSerialComm.h"
-#include "system/SystemClock.h"
-#include "system/SystemTickCounter.h"
+#include "system/serial/SystemSerialComm.h"
+#include "system/session/QtEventPump.h"
+#include "system/session/SystemClock.h"
+#include "system/session/SystemTickCounter.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
 
 namespace quenterra::bench {
 namespace {

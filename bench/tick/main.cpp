@@ -33,7 +33,7 @@
 #include "countdown/CountdownDisplay.h"
 #include "platform/Messages.h"
 #include "settings/ControlLists.h"
-#include "system/SystemClock.h"
+#include "system/session/SystemClock.h"
 
 namespace quenterra::bench {
 namespace {

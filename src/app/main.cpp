@@ -1,17 +1,17 @@
 #include <QApplication>
 
 #include "app/Form1.h"
-#include "system/CloseRequests.h"
-#include "system/DiskSettingsFiles.h"
-#include "system/FontConfigurationAhead.h"
-#include "system/ProgramFolder.h"
-#include "system/QtEventPump.h"
-#include "system/QtMessages.h"
-#include "system/QtSerialComm.h"
-#include "system/SerialDeviceList.h"
-#include "system/SettingsLocation.h"
-#include "system/SystemClock.h"
-#include "system/SystemTickCounter.h"
+#include "system/serial/SerialDeviceList.h"
+#include "system/serial/SystemSerialComm.h"
+#include "system/session/CloseRequests.h"
+#include "system/session/FontConfigurationAhead.h"
+#include "system/session/QtEventPump.h"
+#include "system/session/QtMessages.h"
+#include "system/session/SystemClock.h"
+#include "system/session/SystemTickCounter.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
+#include "system/settingsfile/ProgramFolder.h"
+#include "system/settingsfile/SettingsLocation.h"
 
 int main(int argc, char** argv)
 {
@@ -48,7 +48,7 @@ int main(int argc, char** argv)
     quenterra::SystemClock clock;
     quenterra::SystemTickCounter ticks;
     quenterra::QtEventPump pump;
-    quenterra::QtSerialComm msComm1;
+    quenterra::SystemSerialComm msComm1;
     quenterra::DiskSettingsFiles files;
     const quenterra::SettingsLocation settings =
         quenterra::LocateSettings(quenterra::ProgramFolder(), quenterra::UserSettingsFolder());

@@ -90,25 +90,6 @@ QString DeviceName(const SerialDevice& device)
     return device.path.mid(device.path.lastIndexOf(u'/') + 1);
 }
 
-// Leaves out macOS's tty.X where cu.X names the same device.
-QList<SerialDevice> WithoutCalloutTwins(const QList<SerialDevice>& devices)
-{
-    QSet<QString> names;
-    for (const SerialDevice& device : devices) {
-        names.insert(DeviceName(device));
-    }
-    QList<SerialDevice> kept;
-    for (const SerialDevice& device : devices) {
-        const QString name = DeviceName(device);
-        const bool twin =
-            name.startsWith(u"tty.") && names.contains(QStringLiteral("cu.") + name.mid(4));
-        if (!twin) {
-            kept.append(device);
-        }
-    }
-    return kept;
-}
-
 struct Candidate {
     SerialDevice device;
     QString name;
@@ -173,7 +154,6 @@ void PortMap::addUnnumbered(const UnnumberedDevice& device)
 PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<int, QString>& pins,
                           const QStringList& consoleNames, const RealPath& realPath)
 {
-    const QList<SerialDevice> listed = WithoutCalloutTwins(systemDevices);
     PortMap map;
 
     // Pins first: the user's word beats every rule below, the console rule included.
@@ -185,7 +165,7 @@ PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<i
         }
         const QString canonical = CanonicalPath(path, realPath);
         SerialDevice device{path, QString()};
-        for (const SerialDevice& candidate : listed) {
+        for (const SerialDevice& candidate : systemDevices) {
             if (CanonicalPath(candidate.path, realPath) == canonical) {
                 device.description = candidate.description;
                 break;
@@ -196,7 +176,7 @@ PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<i
     }
 
     QList<Candidate> candidates;
-    for (const SerialDevice& device : listed) {
+    for (const SerialDevice& device : systemDevices) {
         const QString canonical = CanonicalPath(device.path, realPath);
         if (taken.contains(canonical)) {
             continue;  // pinned, or listed twice

@@ -73,8 +73,7 @@ using RealPath = std::function<QString(const QString& path)>;
 //   order (digit runs compared as numbers, so ttyUSB2 comes before ttyUSB10): the default choice,
 //   the highest port above COM2, is then an adapter;
 // - a device whose name is one of consoleNames gets no number: opening it would disturb the
-//   console. Neither do devices for which no number is left;
-// - of macOS's pair tty.X / cu.X for one device only cu.X is kept.
+//   console. Neither do devices for which no number is left.
 PortMap AssignPortNumbers(const QList<SerialDevice>& systemDevices, const QMap<int, QString>& pins,
                           const QStringList& consoleNames, const RealPath& realPath);
 

@@ -4,7 +4,7 @@
 
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"
-#include "support/FakeBadgeLink.h"
+#include "support/FakeSerialComm.h"
 #include "support/Fakes.h"
 #include "support/TestMain.h"
 

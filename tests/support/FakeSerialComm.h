@@ -1,51 +1,15 @@
 #pragma once
 
-// Stand-ins for the serial-port component, the tick counter, the event pump and the progress bar.
+// A stand-in for the serial-port component.
 
 #include <QStringList>
 
 #include <algorithm>
-#include <functional>
 #include <set>
 
-#include "platform/Controls.h"
-#include "platform/EventPump.h"
 #include "platform/SerialComm.h"
-#include "platform/TickCounter.h"
 
 namespace quenterra::test {
-
-class FakeTicks final : public TickCounter {
-public:
-    explicit FakeTicks(quint32 start = 5000) : now_(start) {}
-    quint32 timeGetTime() override { return now_; }
-    void advance(quint32 ms) { now_ += ms; }
-    quint32 now() const { return now_; }
-
-private:
-    quint32 now_;
-};
-
-// Each pump lets a millisecond pass (pumpFor: its whole time, as when no event comes), then runs
-// onPump (a press of a button, a tick of the display...).
-class FakePump final : public EventPump {
-public:
-    explicit FakePump(FakeTicks& ticks) : ticks_(ticks) {}
-    void pump() override { pumpFor(1); }
-    void pumpFor(qint32 ms) override
-    {
-        ++pumps;
-        ticks_.advance(static_cast<quint32>(std::max(1, ms)));
-        if (onPump) {
-            onPump();
-        }
-    }
-    int pumps = 0;
-    std::function<void()> onPump;
-
-private:
-    FakeTicks& ticks_;
-};
 
 // A serial-port component that keeps a log of what was done to it. The ports in `openable` open;
 // the fail* switches make single operations throw.
@@ -166,14 +130,6 @@ private:
     bool open_ = false;
     bool dtr_ = false;
     int pending_ = 0;
-};
-
-class FakeProgressBar final : public ProgressBar {
-public:
-    void setMin(int min) override { history << QStringLiteral("Min=%1").arg(min); }
-    void setMax(int max) override { history << QStringLiteral("Max=%1").arg(max); }
-    void setValue(int value) override { history << QStringLiteral("Value=%1").arg(value); }
-    QStringList history;
 };
 
 }  // namespace quenterra::test

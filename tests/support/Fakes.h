@@ -1,10 +1,12 @@
 #pragma once
 
-// Stand-ins for the clock, the Messages and the window's controls, for tests of the logic.
+// Stand-ins for the clock, the tick counter, the event pump, the Messages and the window's
+// controls, for tests of the logic.
 
 #include <QDateTime>
 #include <QStringList>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -12,7 +14,9 @@
 #include "countdown/Countdown.h"
 #include "platform/Clock.h"
 #include "platform/Controls.h"
+#include "platform/EventPump.h"
 #include "platform/Messages.h"
+#include "platform/TickCounter.h"
 #include "settings/ControlLists.h"
 #include "settings/SettingsStore.h"
 
@@ -162,6 +166,46 @@ public:
 
 private:
     bool enabled_ = true;
+};
+
+class FakeTicks final : public TickCounter {
+public:
+    explicit FakeTicks(quint32 start = 5000) : now_(start) {}
+    quint32 timeGetTime() override { return now_; }
+    void advance(quint32 ms) { now_ += ms; }
+    quint32 now() const { return now_; }
+
+private:
+    quint32 now_;
+};
+
+// Each pump lets a millisecond pass (pumpFor: its whole time, as when no event comes), then runs
+// onPump (a press of a button, a tick of the display...).
+class FakePump final : public EventPump {
+public:
+    explicit FakePump(FakeTicks& ticks) : ticks_(ticks) {}
+    void pump() override { pumpFor(1); }
+    void pumpFor(qint32 ms) override
+    {
+        ++pumps;
+        ticks_.advance(static_cast<quint32>(std::max(1, ms)));
+        if (onPump) {
+            onPump();
+        }
+    }
+    int pumps = 0;
+    std::function<void()> onPump;
+
+private:
+    FakeTicks& ticks_;
+};
+
+class FakeProgressBar final : public ProgressBar {
+public:
+    void setMin(int min) override { history << QStringLiteral("Min=%1").arg(min); }
+    void setMax(int max) override { history << QStringLiteral("Max=%1").arg(max); }
+    void setValue(int value) override { history << QStringLiteral("Value=%1").arg(value); }
+    QStringList history;
 };
 
 }  // namespace quenterra::test

@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 
 #include "app/Form1.h"
-#include "support/FakeBadgeLink.h"
+#include "support/FakeSerialComm.h"
 #include "support/Fakes.h"
-#include "system/DiskSettingsFiles.h"
-#include "system/QtEventPump.h"
-#include "system/SystemTickCounter.h"
+#include "system/session/QtEventPump.h"
+#include "system/session/SystemTickCounter.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
 
 namespace quenterra::test {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "platform/SerialComm.h"
-#include "system/QtSerialComm.h"
+#include "system/serial/SystemSerialComm.h"
 
 namespace quenterra::test {
 
@@ -20,7 +20,7 @@ public:
 
     explicit NotingComm(PortMap map = {}) : real(std::move(map)) {}
 
-    QtSerialComm real;
+    SystemSerialComm real;
     Moment openedAt{};
     Moment wokenAt{};
     Moment drainedAt{};  // the first empty queue after bytes were handed over

@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "settings/IniDocument.h"
-#include "system/ProfileFile.h"
+#include "system/settingsfile/ProfileFile.h"
 
 namespace quenterra::test {
 

@@ -6,7 +6,7 @@
 // brightness 4; the port selector says "COM3".
 
 #include "badge/BadgeSync.h"
-#include "support/FakeBadgeLink.h"
+#include "support/FakeSerialComm.h"
 #include "support/Fakes.h"
 
 namespace quenterra::test {

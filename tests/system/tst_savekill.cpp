@@ -21,7 +21,7 @@
 #include "settings/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/TestMain.h"
-#include "system/DiskSettingsFiles.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
 
 using namespace quenterra;
 using namespace quenterra::test;

@@ -1,4 +1,4 @@
-// Numbering of serial devices, line settings, and the serial port over a real pseudo-terminal.
+// The serial devices the system lists, and the serial port over a real pseudo-terminal.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,37 +22,14 @@
 #include "badge/PortMap.h"
 #include "pty/PseudoTerminal.h"
 #include "support/TestMain.h"
-#include "system/QtSerialComm.h"
-#include "system/SerialDeviceList.h"
+#include "system/serial/SerialDeviceList.h"
+#include "system/serial/SystemSerialComm.h"
 
 using namespace quenterra;
 
 namespace {
 
 using Kind = CommError::Kind;
-using Pins = QMap<int, QString>;
-
-QList<SerialDevice> Listed(const QStringList& paths)
-{
-    QList<SerialDevice> devices;
-    for (const QString& path : paths) {
-        devices.append({path, "about " + path});
-    }
-    return devices;
-}
-
-// "3=/dev/ttyUSB0" for each number in order, then "-/dev/ttyS0" for each unnumbered device.
-QStringList Describe(const PortMap& map)
-{
-    QStringList entries;
-    for (const NumberedDevice& entry : map.numbered()) {
-        entries << QStringLiteral("%1=%2").arg(entry.number).arg(entry.device.path);
-    }
-    for (const UnnumberedDevice& entry : map.unnumbered()) {
-        entries << "-" + entry.device.path;
-    }
-    return entries;
-}
 
 // COM3 stands for the slave of a pseudo-terminal pair and is set to 1200,n,8,1. The test keeps the
 // slave open too, to read its termios. Like another program, it can lock the slave; each hold
@@ -63,7 +40,7 @@ struct Rig {
     QString slavePath = pty.slavePath();
     int slave = ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY);
     PortMap map = MapOf(slavePath);
-    QtSerialComm comm{map};
+    SystemSerialComm comm{map};
 
     Rig()
     {
@@ -141,98 +118,15 @@ struct Rig {
 };
 
 using Action = std::function<void(Rig&)>;
-using Parsed = std::optional<LineSettings>;
 
 }  // namespace
 
 Q_DECLARE_METATYPE(Action)
-Q_DECLARE_METATYPE(Parsed)
 
 class TestSerialComm : public QObject {
     Q_OBJECT
 
 private slots:
-    void numbersDevices_data()
-    {
-        QTest::addColumn<QStringList>("listed");
-        QTest::addColumn<Pins>("pins");
-        QTest::addColumn<QStringList>("console");
-        QTest::addColumn<QStringList>("expected");
-
-        QTest::newRow("a UART and an adapter: the adapter is COM3")
-            << QStringList{"/dev/ttyUSB0", "/dev/ttyS0"} << Pins{} << QStringList{}
-            << QStringList{"1=/dev/ttyS0", "3=/dev/ttyUSB0"};
-        QTest::newRow("UARTs by their numbers, others by name from COM3")
-            << QStringList{"/dev/ttyUSB1", "/dev/ttyS10", "/dev/ttyACM0",  "/dev/ttyS2",
-                           "/dev/ttyS31",  "/dev/ttyS32", "/dev/ttyUSB10", "/dev/ttyUSB2"}
-            << Pins{} << QStringList{}
-            << QStringList{"3=/dev/ttyS2",    "4=/dev/ttyACM0", "5=/dev/ttyUSB1", "6=/dev/ttyUSB2",
-                           "7=/dev/ttyUSB10", "11=/dev/ttyS10", "32=/dev/ttyS31", "-/dev/ttyS32"};
-        QTest::newRow("console unnumbered")
-            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0"} << Pins{}
-            << QStringList{"tty0", "ttyS0"}
-            << QStringList{"2=/dev/ttyS1", "3=/dev/ttyUSB0", "-/dev/ttyS0"};
-        QTest::newRow("pins keep their numbers, listed or not")
-            << QStringList{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0", "/dev/ttyUSB1"}
-            << Pins{{1, "/dev/pts/5"}, {3, "/dev/ttyUSB1"}, {0, "/dev/x"}, {33, "/dev/y"}}
-            << QStringList{}
-            << QStringList{"1=/dev/pts/5", "2=/dev/ttyS1", "3=/dev/ttyUSB1", "4=/dev/ttyUSB0",
-                           "-/dev/ttyS0"};
-        QTest::newRow("macOS callout twins")
-            << QStringList{"/dev/tty.usbserial", "/dev/cu.usbserial", "/dev/cu.Bluetooth",
-                           "/dev/tty.Bluetooth", "/dev/tty.lonely"}
-            << Pins{} << QStringList{}
-            << QStringList{"3=/dev/cu.Bluetooth", "4=/dev/cu.usbserial", "5=/dev/tty.lonely"};
-
-        QStringList many;
-        QStringList expected;
-        for (int i = 0; i < 34; ++i) {
-            many << QStringLiteral("/dev/ttyUSB%1").arg(i);
-            const int number = i < 2 ? i + 3 : i + 4;  // from COM3; COM5 is pinned
-            expected << (number <= 32 ? QStringLiteral("%1=").arg(number) : "-") + many.last();
-        }
-        expected.insert(2, "5=/dev/pinned");
-        QTest::newRow("no number left")
-            << many << Pins{{5, "/dev/pinned"}} << QStringList{} << expected;
-    }
-    void numbersDevices()
-    {
-        QFETCH(QStringList, listed);
-        QFETCH(Pins, pins);
-        QFETCH(QStringList, console);
-        QFETCH(QStringList, expected);
-        QCOMPARE(Describe(AssignPortNumbers(Listed(listed), pins, console, RealDevicePath)),
-                 expected);
-    }
-
-    void pinThroughSymlinkIsNotNumberedTwice()
-    {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString adapter = dir.filePath("ttyUSB0");
-        const QString other = dir.filePath("ttyUSB1");
-        const QString byId = dir.filePath("usb-FTDI_FT232R-if00");
-        QVERIFY(QFile(adapter).open(QIODevice::WriteOnly) &&
-                QFile(other).open(QIODevice::WriteOnly));
-        QVERIFY(QFile::link(adapter, byId));
-
-        const PortMap map =
-            AssignPortNumbers(Listed({adapter, other}), {{7, byId}}, {}, RealDevicePath);
-        QCOMPARE(Describe(map), (QStringList{"3=" + other, "7=" + byId}));
-        QCOMPARE(map.device(7)->description, "about " + adapter);
-    }
-
-    void numbersWindowsPorts()
-    {
-        const QList<SerialDevice> listed{{"COM3", "USB Serial"}, {"COM4", "Modem"}, {"COM40", ""}};
-        const PortMap map = WindowsPortNumbers(listed, {{4, R"(\\.\COM12)"}});
-        QCOMPARE(map.numbered().size(), 32);
-        QCOMPARE(*map.device(1), (SerialDevice{"COM1", ""}));
-        QCOMPARE(*map.device(3), (SerialDevice{"COM3", "USB Serial"}));
-        QCOMPARE(*map.device(4), (SerialDevice{"\\\\.\\COM12", ""}));
-        QCOMPARE(Describe(map).mid(32), (QStringList{"-COM4", "-COM40"}));
-    }
-
     // The listing started ahead is taken once; every later list() lists anew.
     void listsDevicesAgain()
     {
@@ -261,33 +155,6 @@ private slots:
         std::sort(qt.begin(), qt.end(), byPath);
         std::sort(listed.begin(), listed.end(), byPath);
         QCOMPARE(listed, qt);
-    }
-
-    void parsesLineSettings_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<Parsed>("expected");
-        using S = LineSettings;
-        const auto accept = [](const char* text, LineSettings settings) {
-            QTest::addRow("accepts '%s'", text) << QString(text) << Parsed(settings);
-        };
-        accept("1200,n,8,1", {1200, S::NoParity, S::Data8, S::OneStop});
-        accept("9600,E,7,2", {9600, S::EvenParity, S::Data7, S::TwoStop});
-        accept(" 19200 , o , 5 , 1.5 ", {19200, S::OddParity, S::Data5, S::OneAndHalfStop});
-        accept("300,M,6,1", {300, S::MarkParity, S::Data6, S::OneStop});
-        accept("0110,s,8,2", {110, S::SpaceParity, S::Data8, S::TwoStop});
-        for (const char* text : {"", "1200,n,8", "1200,n,8,1,", "0,n,8,1", "-1200,n,8,1",
-                                 "+1200,n,8,1", "12k,n,8,1", "1200.0,n,8,1", "99999999999,n,8,1",
-                                 ",n,8,1", "1200,x,8,1", "1200,no,8,1", "1200,,8,1", "1200,n,4,1",
-                                 "1200,n,9,1", "1200,n,8,0", "1200,n,8,1.0", "1200,n,8,3"}) {
-            QTest::addRow("refuses '%s'", text) << QString(text) << Parsed();
-        }
-    }
-    void parsesLineSettings()
-    {
-        QFETCH(QString, text);
-        QFETCH(Parsed, expected);
-        QCOMPARE(ParseLineSettings(text), expected);
     }
 
     // A pseudo-terminal keeps the speed, CSTOPB, PARODD and CMSPAR it is given, but always shows
@@ -384,7 +251,7 @@ private slots:
             r.comm.setPortOpen(true);
         });
         row("held by another port", Kind::Busy, false, [](Rig& r) {
-            QtSerialComm other(r.map);
+            SystemSerialComm other(r.map);
             other.setCommPort(3);
             other.setPortOpen(true);
             r.comm.setPortOpen(true);

@@ -1,13 +1,13 @@
-#include "system/ProfileFile.h"
+#include "system/settingsfile/ProfileFile.h"
 
 #include "settings/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/Files.h"
 #include "support/PrivateProfile.h"
 #include "support/TestMain.h"
-#include "system/DiskSettingsFiles.h"
-#include "system/ProgramFolder.h"
-#include "system/SettingsLocation.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
+#include "system/settingsfile/ProgramFolder.h"
+#include "system/settingsfile/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>
@@ -527,4 +527,4 @@ void TestProfileFile::firstSaveOfAnInstalledProgram()
 }
 
 QUENTERRA_TEST_MAIN(TestProfileFile)
-#include "tst_profilefile.moc"
+#include "tst_settingsfile.moc"

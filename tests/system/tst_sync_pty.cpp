@@ -18,9 +18,9 @@
 #include "support/NotingComm.h"
 #include "support/SyncRig.h"
 #include "support/TestMain.h"
-#include "system/CloseRequests.h"
-#include "system/QtEventPump.h"
-#include "system/SystemTickCounter.h"
+#include "system/session/CloseRequests.h"
+#include "system/session/QtEventPump.h"
+#include "system/session/SystemTickCounter.h"
 
 using namespace quenterra;
 using namespace quenterra::test;

@@ -13,7 +13,7 @@
 #include "support/Files.h"
 #include "support/FormRig.h"
 #include "support/TestMain.h"
-#include "system/CloseRequests.h"
+#include "system/session/CloseRequests.h"
 
 using namespace quenterra;
 using namespace quenterra::test;

@@ -1,7 +1,7 @@
 #include "SimLine.h"
 
 #include "pty/PseudoTerminal.h"
-#include "system/LineTermios.h"
+#include "system/serial/LineTermios.h"
 
 #include <QFile>
 #include <QStringList>

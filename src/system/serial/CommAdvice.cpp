@@ -1,4 +1,4 @@
-#include "badge/CommAdvice.h"
+#include "system/serial/CommAdvice.h"
 
 namespace quenterra {
 

@@ -15,6 +15,10 @@ QString JoinGroupAdvice(const QString& group);
 // A device the user may not open, where no group can be named.
 QString AskForAccessAdvice();
 
+// What to tell a user who may not open the device at devicePath: on Unix-like systems, the group
+// that owns it and how to join that group (per system).
+QString DeviceAccessAdvice(const QString& devicePath);
+
 // Settings text that is no line settings: what they look like.
 QString NoLineSettingsText(const QString& settings);
 

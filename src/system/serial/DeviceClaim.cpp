@@ -1,4 +1,4 @@
-#include "system/DeviceClaim.h"
+#include "system/serial/DeviceClaim.h"
 
 #include <QFileInfo>
 

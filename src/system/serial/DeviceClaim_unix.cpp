@@ -1,4 +1,4 @@
-#include "system/DeviceClaim.h"
+#include "system/serial/DeviceClaim.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,10 +7,9 @@
 
 #include <utility>
 
-#include "badge/CommAdvice.h"
 #include "platform/SerialComm.h"
 #include "system/HostSystem.h"
-#include "system/QtSerialComm.h"
+#include "system/serial/CommAdvice.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

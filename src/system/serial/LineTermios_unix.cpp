@@ -1,4 +1,4 @@
-#include "system/LineTermios.h"
+#include "system/serial/LineTermios.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "system/SerialDeviceList.h"
+#include "system/serial/SerialDeviceList.h"
 
 #include <QByteArray>
 

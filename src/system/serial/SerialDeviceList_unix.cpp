@@ -1,6 +1,4 @@
-#include "system/SerialDeviceList.h"
-
-#include "system/HostSystem.h"
+#include "system/serial/SerialDeviceList.h"
 
 #include <QSerialPortInfo>
 
@@ -8,7 +6,7 @@ namespace quenterra {
 
 QStringList SystemConsoleNames()
 {
-    return host::ConsoleNames();
+    return {};  // POSIX does not tell; macOS keeps its console off the serial ports
 }
 
 QList<SerialDevice> SystemSerialDevices()

@@ -1,10 +1,10 @@
-#include "system/QtSerialComm.h"
+#include "system/serial/SystemSerialComm.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "badge/CommAdvice.h"
-#include "system/QtSerialCommSystem.h"
+#include "system/serial/CommAdvice.h"
+#include "system/serial/OpenPort.h"
 
 namespace quenterra {
 
@@ -14,20 +14,20 @@ using Kind = CommError::Kind;
 
 }  // namespace
 
-QtSerialComm::QtSerialComm(PortMap portMap) : portMap_(std::move(portMap)) {}
+SystemSerialComm::SystemSerialComm(PortMap portMap) : portMap_(std::move(portMap)) {}
 
-QtSerialComm::~QtSerialComm()
+SystemSerialComm::~SystemSerialComm()
 {
     close();
 }
 
-QString QtSerialComm::portLabel() const
+QString SystemSerialComm::portLabel() const
 {
     return port_ ? QStringLiteral("%1 (%2)").arg(PortName(commPort_), openPath_)
                  : PortName(commPort_);
 }
 
-void QtSerialComm::setCommPort(int port)
+void SystemSerialComm::setCommPort(int port)
 {
     if (port < kFirstPortNumber || port > kLastPortNumber) {
         throw CommError(Kind::InvalidValue,
@@ -44,7 +44,7 @@ void QtSerialComm::setCommPort(int port)
     commPort_ = port;
 }
 
-void QtSerialComm::setSettings(const QString& settings)
+void SystemSerialComm::setSettings(const QString& settings)
 {
     const std::optional<LineSettings> parsed = ParseLineSettings(settings);
     if (!parsed) {
@@ -57,12 +57,12 @@ void QtSerialComm::setSettings(const QString& settings)
     settingsText_ = settings;
 }
 
-bool QtSerialComm::portOpen() const
+bool SystemSerialComm::portOpen() const
 {
     return port_ != nullptr;
 }
 
-void QtSerialComm::setPortOpen(bool open)
+void SystemSerialComm::setPortOpen(bool open)
 {
     if (!open) {
         close();
@@ -74,7 +74,7 @@ void QtSerialComm::setPortOpen(bool open)
     this->open();
 }
 
-std::optional<CommError> QtSerialComm::tryOpen()
+std::optional<CommError> SystemSerialComm::tryOpen()
 {
     // Most numbers the probe tries stand for no device: told without throwing.
     if (!port_ && !portMap_.device(commPort_)) {
@@ -83,13 +83,13 @@ std::optional<CommError> QtSerialComm::tryOpen()
     return SerialComm::tryOpen();
 }
 
-CommError QtSerialComm::noSuchPort() const
+CommError SystemSerialComm::noSuchPort() const
 {
     return {Kind::NoSuchPort,
             QStringLiteral("%1 stands for no serial device.").arg(PortName(commPort_))};
 }
 
-void QtSerialComm::open()
+void SystemSerialComm::open()
 {
     const std::optional<SerialDevice> device = portMap_.device(commPort_);
     if (!device) {
@@ -110,13 +110,13 @@ void QtSerialComm::open()
     }
 }
 
-void QtSerialComm::close()
+void SystemSerialComm::close()
 {
     port_.reset();
     openPath_.clear();
 }
 
-void QtSerialComm::requireOpen(const char* operation) const
+void SystemSerialComm::requireOpen(const char* operation) const
 {
     if (!port_) {
         throw CommError(Kind::NotOpen, QStringLiteral("%1 is not open, so it cannot %2.")
@@ -124,7 +124,7 @@ void QtSerialComm::requireOpen(const char* operation) const
     }
 }
 
-void QtSerialComm::setDTREnable(bool enable)
+void SystemSerialComm::setDTREnable(bool enable)
 {
     if (port_) {
         port_->setDtr(enable);
@@ -132,12 +132,12 @@ void QtSerialComm::setDTREnable(bool enable)
     dtrEnable_ = enable;
 }
 
-void QtSerialComm::output(const QString& text)
+void SystemSerialComm::output(const QString& text)
 {
     output(text.toLatin1());
 }
 
-void QtSerialComm::output(const QByteArray& bytes)
+void SystemSerialComm::output(const QByteArray& bytes)
 {
     requireOpen("send");
     if (!bytes.isEmpty()) {
@@ -145,7 +145,7 @@ void QtSerialComm::output(const QByteArray& bytes)
     }
 }
 
-int QtSerialComm::outBufferCount()
+int SystemSerialComm::outBufferCount()
 {
     requireOpen("count the bytes waiting to go out");
     return static_cast<int>(std::min<qint64>(port_->queued(), INT_MAX));

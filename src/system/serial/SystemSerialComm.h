@@ -11,10 +11,6 @@
 
 namespace quenterra {
 
-// What to tell a user who may not open the device at `devicePath`: on Unix-like systems, the
-// group that owns it and how to join that group.
-QString DeviceAccessAdvice(const QString& devicePath);
-
 namespace serial_system {
 class OpenPort;
 }
@@ -27,12 +23,12 @@ class OpenPort;
 // other programs' locks untouched (the port probe). An open with them (a sync) refuses a device
 // another program holds, holds it the same ways (a lock file and an flock, on Unix-like systems)
 // while open, sets the line, and gives the device its former line settings back on closing.
-class QtSerialComm final : public SerialComm {
+class SystemSerialComm final : public SerialComm {
 public:
-    explicit QtSerialComm(PortMap portMap = {});
-    ~QtSerialComm() override;
-    QtSerialComm(const QtSerialComm&) = delete;
-    QtSerialComm& operator=(const QtSerialComm&) = delete;
+    explicit SystemSerialComm(PortMap portMap = {});
+    ~SystemSerialComm() override;
+    SystemSerialComm(const SystemSerialComm&) = delete;
+    SystemSerialComm& operator=(const SystemSerialComm&) = delete;
 
     // The map the next open uses; replacing it leaves an open port as it is.
     void setPortMap(const PortMap& portMap) { portMap_ = portMap; }

@@ -1,5 +1,5 @@
-#include "system/QtSerialComm.h"
-#include "system/QtSerialCommSystem.h"
+#include "system/serial/OpenPort.h"
+#include "system/serial/SystemSerialComm.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +7,6 @@
 #include <QSocketNotifier>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -15,29 +14,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include <vector>
-
-#include "badge/CommAdvice.h"
-#include "system/DeviceClaim.h"
-#include "system/LineTermios.h"
+#include "system/serial/DeviceClaim.h"
+#include "system/serial/LineTermios.h"
 
 namespace quenterra {
-
-QString DeviceAccessAdvice(const QString& devicePath)
-{
-    struct stat status {};
-    if (::stat(QFile::encodeName(devicePath).constData(), &status) == 0 && status.st_gid != 0) {
-        const long suggested = ::sysconf(_SC_GETGR_R_SIZE_MAX);
-        std::vector<char> buffer(suggested > 0 ? static_cast<size_t>(suggested) : 16384);
-        group entry{};
-        group* found = nullptr;
-        if (::getgrgid_r(status.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
-            found != nullptr) {
-            return JoinGroupAdvice(QString::fromLocal8Bit(found->gr_name));
-        }
-    }
-    return AskForAccessAdvice();
-}
 
 namespace serial_system {
 namespace {

@@ -1,19 +1,13 @@
-#include "system/QtSerialComm.h"
-#include "system/QtSerialCommSystem.h"
+#include "system/serial/OpenPort.h"
+#include "system/serial/SystemSerialComm.h"
 
 #include <QSerialPort>
 
 #include <qt_windows.h>
 
-#include "badge/CommAdvice.h"
+#include "system/serial/CommAdvice.h"
 
 namespace quenterra {
-
-QString DeviceAccessAdvice(const QString& devicePath)
-{
-    Q_UNUSED(devicePath);
-    return AskForAccessAdvice();
-}
 
 namespace serial_system {
 namespace {

@@ -1,4 +1,4 @@
-#include "system/CloseRequests.h"
+#include "system/session/CloseRequests.h"
 
 namespace quenterra {
 

@@ -1,4 +1,4 @@
-#include "system/FontConfigurationAhead.h"
+#include "system/session/FontConfigurationAhead.h"
 
 #include <system_error>
 

@@ -1,4 +1,4 @@
-#include "system/QtEventPump.h"
+#include "system/session/QtEventPump.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "system/QtMessages.h"
+#include "system/session/QtMessages.h"
 
 #include <QMessageBox>
 

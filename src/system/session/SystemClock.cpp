@@ -1,4 +1,4 @@
-#include "system/SystemClock.h"
+#include "system/session/SystemClock.h"
 
 namespace quenterra {
 

@@ -1,4 +1,4 @@
-#include "system/SystemTickCounter.h"
+#include "system/session/SystemTickCounter.h"
 
 #include <chrono>
 

@@ -1,9 +1,9 @@
-#include "system/DiskSettingsFiles.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include "system/ProfileFile.h"
+#include "system/settingsfile/ProfileFile.h"
 
 namespace quenterra {
 

@@ -1,4 +1,4 @@
-#include "system/ProfileFile.h"
+#include "system/settingsfile/ProfileFile.h"
 
 #include <QFile>
 #include <QSaveFile>

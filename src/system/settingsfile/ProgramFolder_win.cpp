@@ -1,4 +1,4 @@
-#include "system/ProgramFolder.h"
+#include "system/settingsfile/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

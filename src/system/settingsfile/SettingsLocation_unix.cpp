@@ -1,4 +1,4 @@
-#include "system/SettingsLocation.h"
+#include "system/settingsfile/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>

@@ -30,15 +30,6 @@ QString FolderByDescriptor(const QByteArray& folder)
     return QStringLiteral("/proc/self/fd/%1").arg(fd);
 }
 
-QStringList ConsoleNames()
-{
-    QFile active(QStringLiteral("/sys/class/tty/console/active"));
-    if (!active.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromLocal8Bit(active.readAll()).simplified().split(u' ', Qt::SkipEmptyParts);
-}
-
 QString ProcessName(qint64 pid)
 {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
 #include <sys/types.h>
 
@@ -19,9 +18,6 @@ QByteArray ExecutablePath();
 // runs, whatever the folder is called: a path through an open descriptor. Empty where the system
 // has no such name.
 QString FolderByDescriptor(const QByteArray& folder);
-
-// The names of the devices this machine uses as its console ("ttyS0"); empty where unknown.
-QStringList ConsoleNames();
 
 // The name of the running program with process id `pid`; empty where unknown.
 QString ProcessName(qint64 pid);

@@ -16,11 +16,6 @@ QString FolderByDescriptor(const QByteArray& folder)
     return {};
 }
 
-QStringList ConsoleNames()
-{
-    return {};
-}
-
 QString ProcessName(qint64 pid)
 {
     Q_UNUSED(pid);
