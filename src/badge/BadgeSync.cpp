@@ -115,14 +115,14 @@ void BadgeSync::SendBadge()
     // The badge counts down on its own from the moment it has the whole frame: sent so that the
     // frame lands just after a whole second, and counted to that second, it reaches zero at the
     // target, changing its digits with the window's.
-    waitForSendMoment(MsUntilSendMoment(services_.clock.msecsSinceEpoch(), kSyncLineMs));
+    const qint64 sendMs = waitForSendMoment();
     if (abandoned_) {
         progress.setValue(0);
         return;  // the program is closing: nothing has been sent
     }
-    // The clock read afresh: where it was stepped during the wait, the frame still carries the
-    // countdown of the second in which it lands.
-    const qint64 landing = LandingSecond(services_.clock.msecsSinceEpoch(), kSyncLineMs);
+    // Where the clock was stepped during the wait, the frame still carries the countdown of the
+    // second in which it lands.
+    const qint64 landing = LandingSecond(sendMs, kSyncLineMs);
     if (const auto target = ReadTargetMoment(targets_)) {
         if (const auto fresh = RemainingSeconds(landing, *target)) {
             remaining = fresh;
@@ -170,9 +170,24 @@ BadgeSync::Drain BadgeSync::drainOutput()
     return Drain::Done;
 }
 
+// Waits for the moment to send and gives the clock's reading at it. The clock is read again after
+// each wait: a wait held past its moment (by a Message, or the process stopped) waits for the next,
+// a few times at most (a clock that stands still never reaches one).
+qint64 BadgeSync::waitForSendMoment()
+{
+    for (int waits = 0;; ++waits) {
+        const qint64 nowMs = services_.clock.msecsSinceEpoch();
+        const qint32 wait = MsUntilSendMoment(nowMs, kSyncLineMs);
+        if (wait == 0 || 1000 - wait <= kSendLateMs || abandoned_ || waits == 4) {
+            return nowMs;
+        }
+        waitMs(wait);
+    }
+}
+
 // Waits by the tick counter, so that a step of the clock cannot stretch it, handling window events
 // meanwhile: on the event loop until the last few milliseconds, which are polled.
-void BadgeSync::waitForSendMoment(qint32 ms)
+void BadgeSync::waitMs(qint32 ms)
 {
     const quint32 start = services_.ticks.timeGetTime();
     for (;;) {

@@ -23,6 +23,10 @@ qint64 LandingSecond(qint64 sendMs, qint32 lineMs);
 // short still lands in that second, not the one before.
 inline constexpr qint32 kLandingMarginMs = 2;
 
+// How late past its moment a sync may still send; later (the program was held: a Message read, a
+// stopped process), it waits for the next moment.
+inline constexpr qint32 kSendLateMs = 5;
+
 // The sync: "Sync" sends the current countdown and brightness to the badge.
 class BadgeSync {
 public:
@@ -55,10 +59,11 @@ public:
     void cmdSendClick();
 
     // Opens the port and asserts DTR; then checks the countdown, waits for the moment that makes
-    // the frame land just after a whole second (up to a second), sends the wake string and the sync
-    // frame counted to that second, waits until the bytes are on the line, and pauses twice with
-    // the progress bar stepping. A count the frame cannot carry (1000 days or more, after a step
-    // of the clock during the wait) sends nothing, as the check before the wait would.
+    // the frame land just after a whole second (up to a second, and again while a hold made it
+    // miss the moment), sends the wake string and the sync frame counted to that second, waits
+    // until the bytes are on the line, and pauses twice with the progress bar stepping. A count the
+    // frame cannot carry (1000 days or more, after a step of the clock during the wait) sends
+    // nothing, as the check before the wait would.
     void SendBadge();
 
     // Waits until the tick counter has advanced by more than ms, handling window events meanwhile.
@@ -75,7 +80,8 @@ public:
 private:
     enum class Drain { Done, TimedOut };
     Drain drainOutput();
-    void waitForSendMoment(qint32 ms);
+    qint64 waitForSendMoment();
+    void waitMs(qint32 ms);
 
     Services services_;
     TargetSelectors targets_;

@@ -148,7 +148,11 @@ private slots:
             const QDateTime target(QDate(2015, 10, 4), QTime(16, 5, 6));
             const QDateTime pressed = target.addDays(-999).addSecs(-(23 * 3600 + 30 * 60));
             rig.clock.set(pressed.addMSecs(500));  // half a second to wait for the moment
-            rig.pump.onPump = [&rig, pressed] { rig.clock.set(pressed.addSecs(-3600)); };
+            rig.pump.onPump = [&rig, pressed, stepped = false]() mutable {
+                if (!std::exchange(stepped, true)) {
+                    rig.clock.set(pressed.addSecs(-3600));
+                }
+            };
         } else if (fault == "no target") {
             rig.selectors.minute.setListPosition(-1);
         } else if (fault == "commport") {
@@ -237,14 +241,30 @@ private slots:
     }
 
     // A second press while the sync waits gets "Sending!", touches nothing of the running sync, and
-    // holds it until dismissed; the first sync then completes.
+    // holds it until dismissed; the first sync then completes. Held past the moment to send, it
+    // waits for the next one and counts to that second, so that the badge still reaches zero on
+    // time.
+    void secondPressDuringASync_data()
+    {
+        QTest::addColumn<QString>("during");  // the bar's stage when the second press comes
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("a pause") << "Value=2" << QByteArray::fromHex("06050401020300");
+        QTest::newRow("the wait for the moment, held five seconds")
+            << "Value=1" << QByteArray::fromHex("01050401020300");
+    }
+
     void secondPressDuringASync()
     {
+        QFETCH(QString, during);
+        QFETCH(QByteArray, frame);
         Rig rig;
+        rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 500)));  // 402 ms to wait
+        qint64 sentAtMs = 0;
+        rig.comm.onOutput = [&] { sentAtMs = sentAtMs ? sentAtMs : rig.clock.msecsSinceEpoch(); };
         int presses = 0;
         quint32 dismissedAt = 0;
         rig.pump.onPump = [&] {
-            if (rig.progress.history.endsWith("Value=2") && presses == 0) {
+            if (rig.progress.history.endsWith(during) && presses == 0) {
                 ++presses;
                 rig.sele.setText(QStringLiteral("COM7"));
                 rig.messages.onShow = [&](const ShownMessage&) {
@@ -257,7 +277,9 @@ private slots:
         };
         rig.sync.cmdSendClick();
         QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Sending!", "Waits"}}));
-        QCOMPARE(rig.comm.log, kFullSync);
+        QCOMPARE(rig.comm.log, QStringList(kFullSync).replaceInStrings(
+                                   "06 05 04 01 02 03 00", QString::fromLatin1(frame.toHex(' '))));
+        QCOMPARE(sentAtMs % 1000, 902);  // the last byte lands 2 ms after a whole second
         QCOMPARE(rig.progress.history, kSteppedBar);
         QVERIFY(rig.ticks.now() > dismissedAt);
         QVERIFY(!rig.sync.inProgress());

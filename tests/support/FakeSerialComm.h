@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "platform/SerialComm.h"
@@ -31,6 +32,7 @@ public:
 
     QStringList log;  // "CommPort=3", "Settings=1200,n,8,1", "PortOpen=true", "DTREnable=true", ...
     QByteArray sent;  // every byte handed to output, in order
+    std::function<void()> onOutput;  // runs as bytes are handed to output
 
     int commPort() const override { return port_; }
     void setCommPort(int port) override
@@ -123,6 +125,9 @@ private:
         }
         sent += bytes;
         pending_ += static_cast<int>(bytes.size());
+        if (onOutput) {
+            onOutput();
+        }
     }
 
     int port_ = 1;

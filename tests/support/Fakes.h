@@ -22,8 +22,9 @@
 
 namespace quenterra::test {
 
-// A clock that shows what it is set to, to the millisecond (now() drops the fraction); readings
-// queued in `upcoming` are given out first, one per read.
+// A clock that shows what it is set to, to the millisecond (now() drops the fraction), and runs on
+// with a tick counter once given one; readings queued in `upcoming` are given out first, one per
+// read.
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime now = QDateTime(QDate(2015, 6, 1), QTime(12, 0)))
@@ -37,21 +38,32 @@ public:
     }
     qint64 secsSinceEpoch() const override { return read().toSecsSinceEpoch(); }
     qint64 msecsSinceEpoch() const override { return read().toMSecsSinceEpoch(); }
-    void set(const QDateTime& now) { now_ = now; }
+    void set(const QDateTime& now) const
+    {
+        now_ = now;
+        setAt_ = ticks_ ? ticks_->timeGetTime() : 0;
+    }
     void advance(qint64 seconds) { now_ = now_.addSecs(seconds); }
+    void runWith(TickCounter& ticks)
+    {
+        ticks_ = &ticks;
+        set(now_);
+    }
     mutable std::deque<QDateTime> upcoming;
 
 private:
     QDateTime read() const
     {
         if (!upcoming.empty()) {
-            now_ = upcoming.front();
+            set(upcoming.front());
             upcoming.pop_front();
         }
-        return now_;
+        return ticks_ ? now_.addMSecs(quint32(ticks_->timeGetTime() - setAt_)) : now_;
     }
 
     mutable QDateTime now_;
+    TickCounter* ticks_ = nullptr;
+    mutable quint32 setAt_ = 0;
 };
 
 struct ShownMessage {

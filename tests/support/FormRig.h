@@ -29,6 +29,7 @@ struct FormRig {
           form(FormServices{clock, messages, ticks, pump, comm,
                             SettingsLocation{settingsPath(), settingsPath()}, files})
     {
+        clock.runWith(ticks);
     }
 
     QString settingsPath() const { return folder.filePath(QStringLiteral("Vorlenta.ini")); }

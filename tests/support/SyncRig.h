@@ -1,9 +1,9 @@
 #pragma once
 
-// A sync wired to the given serial component, tick counter and pump, with fake controls: the clock
-// stands 98 ms before 2015-06-03 12:00, so that a sync sends at once and its bytes, 100 ms on the
-// line, land just after 12:00; the target, 2015-10-04 16:05:06, lies 123 days 04:05:06 after that;
-// brightness 4; the port selector says "COM3".
+// A sync wired to the given serial component, tick counter and pump, with fake controls: the clock,
+// running with the tick counter, starts 98 ms before 2015-06-03 12:00, so that a sync sends at once
+// and its bytes, 100 ms on the line, land just after 12:00; the target, 2015-10-04 16:05:06, lies
+// 123 days 04:05:06 after that; brightness 4; the port selector says "COM3".
 
 #include "badge/BadgeSync.h"
 #include "support/FakeSerialComm.h"
@@ -38,6 +38,7 @@ struct SyncRig : SyncControls {
     explicit SyncRig(CommArgs&&... commArgs)
         : comm(std::forward<CommArgs>(commArgs)...), pump(makePump())
     {
+        clock.runWith(ticks);
     }
 
 private:

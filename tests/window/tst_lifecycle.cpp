@@ -108,6 +108,7 @@ private slots:
         rig.form.load();
         rig.form.show();
         QVERIFY(QTest::qWaitForWindowActive(&rig.form));
+        rig.clock.set(kNow.addMSecs(-200));  // the bytes land in the second of 12:00
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(rig.comm.sent, QByteArray::fromHex("48656C6C64 06050401020300"));
         QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
