@@ -59,7 +59,12 @@ constexpr std::size_t kMaxQueries = 24;
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\n' || c == '\r';
 }
 
 QByteArrayView trim(QByteArrayView text)
@@ -103,7 +108,7 @@ enum class Kind { Other, Header, Key };
 
 struct ModelLine {
     qsizetype begin = 0;  // its first byte
-    qsizetype end = 0;    // its line feed, or the end of the file
+    qsizetype end = 0;    // its line end, or the end of the file
     bool hasEnd = false;
     Kind kind = Kind::Other;
     qsizetype nameBegin = 0;  // the trimmed name of a header or a key
@@ -153,14 +158,21 @@ Model readModel(const QByteArray& bytes)
     model.bytes = bytes;
     const QByteArrayView all(model.bytes);
     // Split into lines first, then look at each on its own.
+    // A line ends with LF, CR LF or CR.
     for (qsizetype begin = 0; begin < all.size();) {
         ModelLine line;
         line.begin = begin;
-        const qsizetype lineFeed = all.indexOf('\n', begin);
-        line.hasEnd = lineFeed >= 0;
-        line.end = line.hasEnd ? lineFeed : all.size();
-        begin = line.hasEnd ? lineFeed + 1 : all.size();
+        line.end = begin;
+        while (line.end < all.size() && !isLineEnd(all[line.end])) {
+            ++line.end;
+        }
+        line.hasEnd = line.end < all.size();
+        begin = line.end + (all.sliced(line.end).startsWith("\r\n") ? 2 : line.hasEnd ? 1 : 0);
         model.lines.push_back(line);
+        if (model.lines.size() == 1) {
+            model.lineEnd =
+                line.hasEnd ? all.sliced(line.end, begin - line.end).toByteArray() : "\n";
+        }
     }
     std::optional<std::size_t> header;
     for (std::size_t i = 0; i < model.lines.size(); ++i) {
@@ -211,33 +223,61 @@ Model readModel(const QByteArray& bytes)
             model.keys.emplace(Name{*section, name}, i);
         }
     }
-    const qsizetype lineFeed = all.indexOf('\n');
-    model.lineEnd = lineFeed >= 1 && all[lineFeed - 1] == '\r' ? "\r\n" : "\n";
+    if (model.lines.empty()) {
+        model.lineEnd = "\n";
+    }
     return model;
 }
 
-// An independent reading of an integer value: blanks, sign, digits, saturated at 32 bits.
+// The value without quotes around it.
+QByteArrayView unquote(QByteArrayView text)
+{
+    if (text.size() >= 2 && (text.startsWith('"') || text.startsWith('\'')) &&
+        text.back() == text.front()) {
+        return text.sliced(1, text.size() - 2);
+    }
+    return text;
+}
+
+// An independent reading of an integer value: quotes, control characters and blanks, sign, a base
+// prefix, digits, saturated at 32 bits.
 qint32 expectedInt(QByteArrayView text)
 {
+    text = unquote(text);
     qsizetype pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) <= 0x20) {
         ++pos;
     }
     const bool negative = pos < text.size() && text[pos] == '-';
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) {
         ++pos;
     }
+    int base = 10;
+    for (const auto& [prefix, prefixBase] : {std::pair{"0x", 16}, {"0o", 8}, {"0b", 2}}) {
+        if (text.sliced(pos).startsWith(prefix)) {
+            base = prefixBase;
+            pos += 2;
+        }
+    }
+    const auto digitOf = [](char c) {
+        const std::string digits = "0123456789abcdefghijklmnopqrstuvwxyz";
+        const std::size_t at = digits.find(lower(QByteArrayView(&c, 1)).front());
+        return at == std::string::npos ? 99 : static_cast<int>(at);
+    };
     while (pos < text.size() && text[pos] == '0') {
         ++pos;
     }
     std::string digits;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+    for (; pos < text.size() && digitOf(text[pos]) < base; ++pos) {
         digits += text[pos];
     }
-    if (digits.size() > 10) {
+    // The most digits a number within 32 bits has in each base.
+    const std::size_t most = base == 16 ? 8 : base == 8 ? 11 : base == 2 ? 32 : 10;
+    if (digits.size() > most) {
         return negative ? INT32_MIN : INT32_MAX;
     }
-    const long long number = digits.empty() ? 0 : std::stoll(digits) * (negative ? -1 : 1);
+    const long long number =
+        digits.empty() ? 0 : std::stoll(digits, nullptr, base) * (negative ? -1 : 1);
     return number < INT32_MIN ? INT32_MIN
                               : (number > INT32_MAX ? INT32_MAX : static_cast<qint32>(number));
 }
@@ -250,7 +290,8 @@ void checkQuery(const IniDocument& document, const Model& model, QByteArrayView 
     FUZZ_CHECK(document.value(section, key) == expected);
     constexpr qint32 kDefault = -77777;
     const qint32 number = ProfileInt(document, section, key, kDefault);
-    FUZZ_CHECK(number == (expected && !expected->isEmpty() ? expectedInt(*expected) : kDefault));
+    FUZZ_CHECK(number ==
+               (expected && !unquote(*expected).isEmpty() ? expectedInt(*expected) : kDefault));
 }
 
 // Asks the document for the keys of up to kMaxQueries key lines, each under the name of the header
@@ -331,14 +372,15 @@ Model checkEdit(IniDocument& document, const Model& model, QByteArrayView sectio
         // A new line after the section's last key line, or after its header.
         const ModelLine& line = model.lines[last->second];
         if (line.hasEnd) {
-            FUZZ_CHECK(after == before.first(line.end + 1) + newLine + before.sliced(line.end + 1));
+            const qsizetype next = line.end + (before.sliced(line.end).startsWith("\r\n") ? 2 : 1);
+            FUZZ_CHECK(after == before.first(next) + newLine + before.sliced(next));
         } else {
             FUZZ_CHECK(after == before + model.lineEnd + newLine);
         }
     } else {
         // A new section at the end.
         const QByteArray endLastLine =
-            before.isEmpty() || before.endsWith('\n') ? QByteArray() : model.lineEnd;
+            before.isEmpty() || isLineEnd(before.back()) ? QByteArray() : model.lineEnd;
         FUZZ_CHECK(after == before + endLastLine + '[' + section + ']' + model.lineEnd + newLine);
     }
 
@@ -361,12 +403,12 @@ std::vector<QByteArray> storableFrom(QByteArray section, QByteArray key, QByteAr
         }
         return trim(part).toByteArray();
     };
-    section = clean(section, "\n]");
-    key = clean(key, "\n=");
+    section = clean(section, "\r\n]");
+    key = clean(key, "\r\n=");
     while (!key.isEmpty() && (key.front() == ';' || key.front() == '#' || key.front() == '[')) {
         key = trim(QByteArrayView(key).sliced(1)).toByteArray();
     }
-    text = clean(text, "\n");
+    text = clean(text, "\r\n");
     return {section.isEmpty() ? QByteArray("S") : section, key.isEmpty() ? QByteArray("K") : key,
             text};
 }

@@ -12,7 +12,7 @@ constexpr QByteArrayView kByteOrderMark("\xEF\xBB\xBF");
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t';
 }
 
 char asciiLower(char c)
@@ -56,7 +56,7 @@ enum class LineKind { Other, Header, Key };
 
 struct Line {
     qsizetype next = 0;   // where the following line starts
-    bool hasEnd = false;  // whether the line ends with a line feed
+    bool hasEnd = false;  // whether the line has a line end
     LineKind kind = LineKind::Other;
     Span name;   // a header's section name or a key line's key, trimmed
     Span value;  // a key line's text after the first "=", untrimmed
@@ -66,10 +66,12 @@ struct Line {
 Line readLine(QByteArrayView bytes, qsizetype begin)
 {
     Line line;
-    const qsizetype lineFeed = bytes.indexOf('\n', begin);
-    line.hasEnd = lineFeed >= 0;
-    const qsizetype end = line.hasEnd ? lineFeed : bytes.size();
-    line.next = line.hasEnd ? lineFeed + 1 : end;
+    qsizetype end = begin;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') {
+        ++end;
+    }
+    line.hasEnd = end < bytes.size();
+    line.next = bytes.sliced(end).startsWith("\r\n") ? end + 2 : end + (line.hasEnd ? 1 : 0);
 
     qsizetype pos = begin;
     if (begin == 0 && bytes.first(end).startsWith(kByteOrderMark)) {
@@ -104,7 +106,7 @@ struct Location {
     bool sectionFound = false;
     bool keyFound = false;
     qsizetype insertAt = 0;      // after the section's header or its last key line
-    bool insertAfterEnd = true;  // whether the line before insertAt ends with a line feed
+    bool insertAfterEnd = true;  // whether the line before insertAt has a line end
     Span value;                  // the found key's text after "="
 };
 
@@ -139,8 +141,20 @@ Location locate(QByteArrayView bytes, QByteArrayView section, QByteArrayView key
 // The file's line end: that of its first line, a line feed when it has none.
 QByteArray lineEndOf(QByteArrayView bytes)
 {
-    const qsizetype lineFeed = bytes.indexOf('\n');
-    return lineFeed > 0 && bytes[lineFeed - 1] == '\r' ? QByteArray("\r\n") : QByteArray("\n");
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' || bytes[i] == '\r') {
+            return bytes.sliced(i, bytes.sliced(i).startsWith("\r\n") ? 2 : 1).toByteArray();
+        }
+    }
+    return "\n";
+}
+
+// The text without the quotes around it, as the profile functions read it: "7" and '7' read 7.
+QByteArrayView unquoted(QByteArrayView text)
+{
+    const bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+                        text.back() == text.front();
+    return quoted ? text.sliced(1, text.size() - 2) : text;
 }
 
 bool hasNoOuterBlanks(QByteArrayView text)
@@ -200,7 +214,7 @@ void IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
     QByteArray lines;
     if (!at.sectionFound) {
         insertAt = bytes_.size();
-        afterEnd = bytes_.isEmpty() || bytes_.endsWith('\n');
+        afterEnd = bytes_.isEmpty() || bytes_.endsWith('\n') || bytes_.endsWith('\r');
     }
     if (!afterEnd) {
         lines += lineEnd;
@@ -212,10 +226,18 @@ void IniDocument::setValue(QByteArrayView section, QByteArrayView key, QByteArra
     bytes_.insert(insertAt, lines);
 }
 
+void IniDocument::insertComment(QByteArrayView text)
+{
+    if (!text.contains('\n') && !text.contains('\r')) {
+        const qsizetype at = bytes_.startsWith(kByteOrderMark) ? kByteOrderMark.size() : 0;
+        bytes_.insert(at, "; " + text.toByteArray() + lineEndOf(bytes_));
+    }
+}
+
 bool IniDocument::canStore(QByteArrayView section, QByteArrayView key, QByteArrayView text)
 {
     for (const QByteArrayView part : {section, key, text}) {
-        if (part.contains('\n') || !hasNoOuterBlanks(part)) {
+        if (part.contains('\n') || part.contains('\r') || !hasNoOuterBlanks(part)) {
             return false;
         }
     }
@@ -230,8 +252,9 @@ bool AsciiCompatible(QByteArrayView bytes)
 
 qint32 ParseProfileInt(QByteArrayView text)
 {
+    text = unquoted(text);
     qsizetype pos = 0;
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) <= ' ') {
         ++pos;
     }
     bool negative = false;
@@ -239,11 +262,22 @@ qint32 ParseProfileInt(QByteArrayView text)
         negative = text[pos] == '-';
         ++pos;
     }
+    int base = 10;
+    if (pos + 1 < text.size() && text[pos] == '0') {
+        const char prefix = text[pos + 1];
+        base = prefix == 'x' ? 16 : prefix == 'o' ? 8 : prefix == 'b' ? 2 : 10;
+        pos += base == 10 ? 0 : 2;
+    }
     const qint64 limit = negative ? -qint64(std::numeric_limits<qint32>::min())
                                   : qint64(std::numeric_limits<qint32>::max());
     qint64 magnitude = 0;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        magnitude = std::min(limit, magnitude * 10 + (text[pos] - '0'));
+    for (; pos < text.size(); ++pos) {
+        const char c = asciiLower(text[pos]);
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 'a' + 10 : 99;
+        if (digit >= base) {
+            break;
+        }
+        magnitude = std::min(limit, magnitude * base + digit);
     }
     return static_cast<qint32>(negative ? -magnitude : magnitude);
 }
@@ -253,7 +287,7 @@ qint32 ProfileInt(const IniDocument& document, QByteArrayView section, QByteArra
 {
     const std::optional<QByteArray> text = document.value(section, key);
     // Like the Windows call it stands in for, an empty value reads as the default.
-    if (!text || text->isEmpty()) {
+    if (!text || unquoted(*text).isEmpty()) {
         return defaultValue;
     }
     return ParseProfileInt(*text);

@@ -1,5 +1,6 @@
 #include "settings/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <limits>
@@ -60,15 +61,19 @@ bool SettingsStore::save(SettingsSelectors selectors) const
         return false;
     }
     const auto list = inRowOrder(selectors);
-    // The user's copy starts as a copy of the file it was loaded from, comments and pins included.
-    std::optional<QByteArray> seed;
+    // The user's copy starts as a copy of the file it was loaded from, comments and pins included,
+    // and says so at the top: edits to the other file count no longer.
+    std::optional<IniDocument> seed;
     if (location_.savePath != location_.loadPath && !files_->exists(location_.savePath)) {
-        seed = files_->read(location_.loadPath);
-    }
-    return files_->update(location_.savePath, [&](IniDocument& document) {
-        if (seed && document.bytes().isEmpty()) {
-            document = IniDocument(*seed);
+        if (const std::optional<QByteArray> bytes = files_->read(location_.loadPath)) {
+            seed.emplace(*bytes);
+            seed->insertComment(
+                "Quenterra reads its settings from this file from now on, in place of " +
+                QFile::encodeName(QDir::toNativeSeparators(location_.loadPath)));
         }
+    }
+    return files_->update(location_.savePath, [&](const QByteArray& current) {
+        IniDocument document(seed && current.isEmpty() ? seed->bytes() : current);
         for (size_t i = 0; i < kSettingRows.size(); ++i) {
             const SettingRow& row = kSettingRows[i];
             const Loaded& loaded = loaded_[i];
@@ -87,6 +92,7 @@ bool SettingsStore::save(SettingsSelectors selectors) const
                 document.setValue(row.section, row.key, QByteArray::number(value));
             }
         }
+        return document.bytes();
     });
 }
 

@@ -66,8 +66,9 @@ public:
     // Writes the seven values back in one atomic replacement of the file, changing only the lines
     // whose value changes: a line that already reads as its value keeps its text, comment and all.
     // A key that was changed in the file while the program ran keeps the file's text, and a value
-    // that fitted no item is written back as it was read. False when the file could not be written
-    // (the caller stays silent).
+    // that fitted no item is written back as it was read. A user's copy made from the file it was
+    // loaded from starts with a comment that names that file. False when the file could not be
+    // written (the caller stays silent).
     bool save(SettingsSelectors selectors) const;
 
     // 7 -> "/dev/serial/by-id/usb-...": the port numbers the user pinned to devices (keys "COM7"

@@ -54,7 +54,7 @@ void TestIniDocument::readsValues_data()
     QTest::newRow("comments") << raw(";[T]\n[S]\n;K=1\n #K=2\nK=3\n") << raw("3");
     QTest::newRow("byte order mark") << raw("\xEF\xBB\xBF[S]\nK=1\n") << raw("1");
     QTest::newRow("[ without ]") << raw("[T]\nK=1\n[S\nK=2\n") << raw("(missing)");
-    QTest::newRow("lone CR ends no line") << raw("[S]\rK=1\n") << raw("(missing)");
+    QTest::newRow("old Mac line ends") << raw("[S]\rL=2\rK=1\r") << raw("1");
 }
 
 void TestIniDocument::readsValues()
@@ -80,7 +80,18 @@ void TestIniDocument::parsesIntegers_data()
              {"-2147483648", INT_MIN},
              {"2147483648", INT_MAX},
              {"99999999999999999999", INT_MAX},
-             {"-99999999999999999999", INT_MIN}}) {
+             {"-99999999999999999999", INT_MIN},
+             {"\"2027\"", 2027},
+             {"'-7'", -7},
+             {"\"7'", 0},
+             {"\"\"", 0},
+             {"0x7EB", 2027},
+             {"-0x1f", -31},
+             {"0o17", 15},
+             {"0b101", 5},
+             {"0b2", 0},
+             {"0X7", 0},
+         }) {
         QTest::addRow("\"%s\"", text) << QByteArray(text) << expected;
     }
 }
@@ -113,6 +124,10 @@ void TestIniDocument::writesOnlyTheKeysLine_data()
     QTest::newRow("new key, no final line end")
         << raw("[S]\r\nA=1") << raw("[S]\r\nA=1\r\nK=2\r\n");
     QTest::newRow("new section") << raw("[T]\nA=1\n") << raw("[T]\nA=1\n[S]\nK=2\n");
+    QTest::newRow("new key, old Mac line ends")
+        << raw("[S]\rA=1\r[T]\r") << raw("[S]\rA=1\rK=2\r[T]\r");
+    QTest::newRow("new section, old Mac line ends")
+        << raw("[T]\rA=1") << raw("[T]\rA=1\r[S]\rK=2\r");
     QTest::newRow("new section, first line end counts")
         << raw("[T]\r\nA=1\nB=2") << raw("[T]\r\nA=1\nB=2\r\n[S]\r\nK=2\r\n");
 }
@@ -136,7 +151,7 @@ void TestIniDocument::refusesWhatCannotBeReadBack_data()
     QTest::newRow("= in key") << raw("S") << raw("a=b") << raw("1");
     QTest::newRow("comment key") << raw("S") << raw(";K") << raw("1");
     QTest::newRow("line feed in text") << raw("S") << raw("K") << raw("1\n[T]");
-    QTest::newRow("CR after text") << raw("S") << raw("K") << raw("1\r");
+    QTest::newRow("CR in text") << raw("S") << raw("K") << raw("1\r2");
 }
 
 void TestIniDocument::refusesWhatCannotBeReadBack()

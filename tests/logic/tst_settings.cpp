@@ -98,6 +98,17 @@ private slots:
             << QByteArray(
                    "[Target Date]\nYear=67548\nMonth=12\nDay=31\n[Target Time]\nHour=23\n"
                    "Minute=59\nSecond=59\n[ShowBright]\nBrightValue=4\n");
+        QTest::newRow("quotes and base prefixes are read as Windows reads them, and kept")
+            << QByteArray(
+                   "[Target Date]\nYear=\"2027\"\nMonth=0x4\nDay='9'\n[Target Time]\nHour=0o14\n"
+                   "Minute=0b10001\nSecond=\" 52\"\n[ShowBright]\nBrightValue=+0x3\n")
+            << QList<int>{15, 3, 8, 12, 17, 52, 2} << QByteArray();
+        QTest::newRow("old Mac line ends")
+            << QByteArray("[Target Date]\rYear=2027\rMonth=4\rDay=9\r")
+            << QList<int>{15, 3, 8, 23, 59, 59, 3}
+            << QByteArray(
+                   "[Target Date]\rYear=2027\rMonth=4\rDay=9\r[Target Time]\rHour=23\rMinute=59\r"
+                   "Second=59\r[ShowBright]\rBrightValue=4\r");
         QTest::newRow("blanks, signs, zeros and comments are read, and kept as they stand")
             << QByteArray(
                    "[Target Date]\nYear=2027 ; launch year\nMonth=04\nDay=9 # ninth\n"

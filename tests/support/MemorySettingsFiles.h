@@ -7,7 +7,6 @@
 #include <QString>
 
 #include "platform/SettingsFiles.h"
-#include "settings/IniDocument.h"
 
 namespace quenterra::test {
 
@@ -20,12 +19,11 @@ public:
         return found == files.constEnd() ? std::nullopt : std::optional<QByteArray>(*found);
     }
     bool exists(const QString& path) const override { return files.contains(path); }
-    bool update(const QString& path, const std::function<void(IniDocument&)>& edit) override
+    bool update(const QString& path, const Edit& edit) override
     {
-        IniDocument document(files.value(path));
-        edit(document);
-        if (document.bytes() != files.value(path)) {
-            files.insert(path, document.bytes());
+        const QByteArray bytes = edit(files.value(path));
+        if (bytes != files.value(path)) {
+            files.insert(path, bytes);
         }
         return true;
     }

@@ -7,16 +7,16 @@
 #include <QString>
 
 #include "settings/IniDocument.h"
-#include "system/settingsfile/ProfileFile.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
 
 namespace quenterra::test {
 
-// The integer value of key in section of the settings file at path (see ParseProfileInt());
+// The integer value of key in section of the settings file at path (see ProfileInt());
 // defaultValue when the file, the section or the key is missing, or the value is empty.
 inline qint32 GetPrivateProfileIntA(QByteArrayView section, QByteArrayView key, qint32 defaultValue,
                                     const QString& path)
 {
-    const std::optional<QByteArray> bytes = ProfileFile(path).read();
+    const std::optional<QByteArray> bytes = DiskSettingsFiles().read(path);
     if (!bytes) {
         return defaultValue;
     }
@@ -33,8 +33,11 @@ inline bool WritePrivateProfileStringA(QByteArrayView section, QByteArrayView ke
     if (!IniDocument::canStore(section, key, value)) {
         return false;
     }
-    return ProfileFile(path).update(
-        [&](IniDocument& document) { document.setValue(section, key, value); });
+    return DiskSettingsFiles().update(path, [&](const QByteArray& current) {
+        IniDocument document(current);
+        document.setValue(section, key, value);
+        return document.bytes();
+    });
 }
 
 }  // namespace quenterra::test

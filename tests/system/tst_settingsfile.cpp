@@ -1,17 +1,17 @@
-#include "system/settingsfile/ProfileFile.h"
+#include "system/settingsfile/DiskSettingsFiles.h"
 
 #include "settings/SettingsStore.h"
 #include "support/Fakes.h"
 #include "support/Files.h"
 #include "support/PrivateProfile.h"
 #include "support/TestMain.h"
-#include "system/settingsfile/DiskSettingsFiles.h"
 #include "system/settingsfile/ProgramFolder.h"
 #include "system/settingsfile/SettingsLocation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -21,7 +21,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,8 +50,8 @@ private slots:
     void readsIntegers();
     void writeCreatesFileAndKeepsTheRest();
     void writeThroughAPlainFileFails();
-    void savesAtomically_data();
-    void savesAtomically();
+    void saves_data();
+    void saves();
     void writesThroughSymbolicLink_data();
     void writesThroughSymbolicLink();
     void concurrentSavesLoseNothing();
@@ -95,11 +95,11 @@ void TestProfileFile::readsIntegers_data()
     QTest::newRow("missing file") << QByteArray("file") << QByteArray() << 42 << false << true;
     QTest::newRow("larger than any settings file")
         << QByteArray("file")
-        << QByteArray("[S]\nK=7\n;") + QByteArray(ProfileFile::kMaxBytes, 'x') + "\n"
+        << QByteArray("[S]\nK=7\n;") + QByteArray(DiskSettingsFiles::kMaxBytes, 'x') + "\n"
         << 42 << false << false;
     QTest::newRow("a save past the size the load reads")
         << QByteArray("file")
-        << QByteArray("[S]\nL=7\n;") + QByteArray(ProfileFile::kMaxBytes - 12, 'x') + "\n"
+        << QByteArray("[S]\nL=7\n;") + QByteArray(DiskSettingsFiles::kMaxBytes - 12, 'x') + "\n"
         << 42 << true << false;
     QTest::newRow("UTF-16 with a byte order mark")
         << QByteArray("file") << QByteArray("\xFF\xFE[\0S\0]\0\n\0K\0=\0\x31\0\n\0", 18) << 42
@@ -140,7 +140,7 @@ void TestProfileFile::readsIntegers()
     qint32 value = 0;
     bool written = false;
     QVERIFY(FinishesWithin(kHangBound, [&] {
-        read = ProfileFile(path_).read().has_value();
+        read = DiskSettingsFiles().read(path_).has_value();
         value = GetPrivateProfileIntA("S", "K", 42, path_);
         written = WritePrivateProfileStringA("S", "K", "5", path_);
     }));
@@ -182,89 +182,74 @@ void TestProfileFile::writeThroughAPlainFileFails()
     QCOMPARE(ReadFile(dir_.filePath("plainfile")), QByteArray("x"));
 }
 
-void TestProfileFile::savesAtomically_data()
+// A save replaces the file as a whole, keeping its owner, group and mode, or leaves it as it was;
+// either way nothing else is left beside it.
+void TestProfileFile::saves_data()
 {
+    QTest::addColumn<QByteArray>("situation");
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<bool>("hookAllows");
-    QTest::addColumn<QByteArray>("leftover");  // what holds the temporary file's name beforehand
     QTest::addColumn<bool>("saved");
-    QTest::addColumn<int>("hookCalls");
-    QTest::newRow("saved") << QByteArray("2") << true << QByteArray() << true << 1;
-    QTest::newRow("a killed save's leftover replaced")
-        << QByteArray("2") << true << QByteArray("file") << true << 1;
-    QTest::newRow("abandoned") << QByteArray("2") << false << QByteArray("file") << false << 1;
-    QTest::newRow("unchanged") << QByteArray("1") << true << QByteArray("file") << false << 0;
-    QTest::newRow("a hard link to another file")
-        << QByteArray("2") << true << QByteArray("hard link") << true << 1;
-    QTest::newRow("a symbolic link to another file")
-        << QByteArray("2") << true << QByteArray("symbolic link") << true << 1;
-    QTest::newRow("a named pipe") << QByteArray("2") << true << QByteArray("fifo") << true << 1;
-    QTest::newRow("another user's file")
-        << QByteArray("2") << true << QByteArray("another user's") << true << 1;
-    // Another save that never ends: this one gives up after a while.
-    QTest::newRow("held by another save")
-        << QByteArray("2") << false << QByteArray("held") << false << 0;
+    QTest::addColumn<QByteArray>("after");  // empty: as it was
+    QTest::newRow("saved") << QByteArray() << QByteArray("2") << true
+                           << QByteArray("[S]\r\nK=2\r\n\x7F\xFF", 12);
+    QTest::newRow("unchanged") << QByteArray() << QByteArray("1") << true << QByteArray();
+    QTest::newRow("another user's file, saved by root")
+        << QByteArray("another user's") << QByteArray("2") << true
+        << QByteArray("[S]\r\nK=2\r\n\x7F\xFF", 12);
+    QTest::newRow("edited while the save writes: merged again")
+        << QByteArray("edited") << QByteArray("2") << true
+        << QByteArray("[S]\nK=2\nL=3\n[Notes]\n");
+    QTest::newRow("past the file size limit")
+        << QByteArray("limit") << QByteArray(1000, 'x') << false << QByteArray();
+    QTest::newRow("another save that never ends")
+        << QByteArray("held") << QByteArray("2") << false << QByteArray();
 }
 
-void TestProfileFile::savesAtomically()
+void TestProfileFile::saves()
 {
+    QFETCH(QByteArray, situation);
     QFETCH(QByteArray, text);
-    QFETCH(bool, hookAllows);
-    QFETCH(QByteArray, leftover);
     QFETCH(bool, saved);
-    QFETCH(int, hookCalls);
-    const QByteArray old("[S]\r\nK=1\r\n\x7F\xFF", 12);
-    QVERIFY(WriteFile(path_, old));
-    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
-    QVERIFY(QFile::setPermissions(path_, permissions));
-    // Another file of the user's that a leftover may be linked to.
-    const QString other = path_ + ".other";
-    const QByteArray otherBytes(4096, 'z');  // longer than what is saved
-    QVERIFY(WriteFile(other, otherBytes));
-    QVERIFY(QFile::setPermissions(other, QFile::ReadOwner | QFile::WriteOwner));
-    const QString temporary = path_ + ".saving";
-    const QByteArray encoded = QFile::encodeName(temporary);
-    int holder = -1;
-    if (leftover == "file" || leftover == "another user's" || leftover == "held") {
-        QVERIFY(WriteFile(temporary, otherBytes));
-    } else if (leftover == "hard link") {
-        QCOMPARE(::link(QFile::encodeName(other).constData(), encoded.constData()), 0);
-    } else if (leftover == "symbolic link") {
-        QVERIFY(QFile::link(other, temporary));
-    } else if (leftover == "fifo") {
-        QCOMPARE(::mkfifo(encoded.constData(), 0666), 0);
-    }
-    if (leftover == "another user's" && ::chown(encoded.constData(), 65534, 65534) != 0) {
+    QFETCH(QByteArray, after);
+    const QByteArray bytes("[S]\r\nK=1\r\n\x7F\xFF", 12);
+    QVERIFY(WriteFile(path_, bytes));
+    const QByteArray encoded = QFile::encodeName(path_);
+    QCOMPARE(::chmod(encoded.constData(), 0640), 0);
+    if (situation == "another user's" && ::chown(encoded.constData(), 65534, 65534) != 0) {
         QSKIP("only root can give a file to another user");
     }
-    if (leftover == "held") {
-        holder = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
-        QCOMPARE(::flock(holder, LOCK_EX), 0);
+    struct stat old {};
+    QCOMPARE(::stat(encoded.constData(), &old), 0);
+    QLockFile held(path_ + ".lock");
+    QVERIFY(situation != "held" || held.lock());
+    rlimit limit{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit before = limit;
+    if (situation == "limit") {  // room for the lock, not for the new file
+        limit.rlim_cur = 500;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     }
-
-    ProfileFile file(path_);
-    int calls = 0;
-    file.setBeforeReplaceHook([&] {
-        ++calls;
-        return hookAllows;
+    bool edited = false;
+    const bool result = DiskSettingsFiles().update(path_, [&](const QByteArray& current) {
+        if (situation == "edited" && !edited) {
+            edited = WriteFile(path_, "[S]\nK=1\nL=3\n[Notes]\n");  // in place, as editors may
+        }
+        IniDocument document(current);
+        document.setValue("S", "K", text);
+        return document.bytes();
     });
-    bool result = false;
-    QVERIFY(FinishesWithin(kHangBound, [&] {
-        result = file.update([&](IniDocument& document) { document.setValue("S", "K", text); });
-    }));
-    QCOMPARE(result, saved || hookAllows);
-    QCOMPARE(calls, hookCalls);
-    QCOMPARE(ReadFile(path_), saved ? QByteArray("[S]\r\nK=2\r\n\x7F\xFF", 12) : old);
-    QCOMPARE(QFile::permissions(path_) & ~(QFile::ReadUser | QFile::WriteUser), permissions);
-    QCOMPARE(QFileInfo(path_).ownerId(), ::geteuid());
-    QCOMPARE(ReadFile(other), otherBytes);
-    QCOMPARE(QFile::permissions(other) & ~(QFile::ReadUser | QFile::WriteUser),
-             QFile::ReadOwner | QFile::WriteOwner);
-    struct stat info;
-    QCOMPARE(::lstat(encoded.constData(), &info) == 0, holder >= 0);  // only the holder's stays
-    if (holder >= 0) {
-        ::close(holder);
-    }
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &before), 0);
+    QCOMPARE(result, saved);
+    QCOMPARE(ReadFile(path_), after.isEmpty() ? bytes : after);
+    struct stat now {};
+    QCOMPARE(::stat(encoded.constData(), &now), 0);
+    QCOMPARE(now.st_ino == old.st_ino, after.isEmpty());
+    QCOMPARE(now.st_mode, old.st_mode);
+    QCOMPARE(now.st_uid, old.st_uid);
+    QCOMPARE(now.st_gid, old.st_gid);
+    const QString name = QFileInfo(path_).fileName();
+    QCOMPARE(QDir(dir_.path()).entryList({name + '*'}, QDir::AllEntries | QDir::System),
+             situation == "held" ? QStringList({name, name + ".lock"}) : QStringList({name}));
 }
 
 void TestProfileFile::writesThroughSymbolicLink_data()
@@ -300,7 +285,7 @@ void TestProfileFile::writesThroughSymbolicLink()
     QCOMPARE(WritePrivateProfileStringA("S", "K", "2", link), !planted);
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(ReadFile(target), planted ? QByteArray("[S]\nK=1\n") : QByteArray("[S]\nK=2\n"));
-    QVERIFY(!QFile::exists(target + ".saving"));
+    QVERIFY(!QFile::exists(target + ".lock"));
 }
 
 void TestProfileFile::concurrentSavesLoseNothing()
@@ -503,7 +488,8 @@ void TestProfileFile::userFolder()
 }
 
 // The first save of an installed program creates the user's copy, folder and all, from the
-// values read beside the program, which stays as it was.
+// values read beside the program, which stays as it was; the copy says which file it replaces.
+// What root creates in a user's folder is that user's.
 void TestProfileFile::firstSaveOfAnInstalledProgram()
 {
     QTemporaryDir root;
@@ -511,6 +497,7 @@ void TestProfileFile::firstSaveOfAnInstalledProgram()
     QVERIFY(WriteFile(
         program, "[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\nCOM4=/dev/x\n"));
     const QString userCopy = root.filePath(QStringLiteral("config/quenterra/Vorlenta.ini"));
+    const bool asRoot = ::chown(QFile::encodeName(root.path()).constData(), 65534, 65534) == 0;
     HiddenSelectors selectors;
     DiskSettingsFiles files;
     SettingsStore settings({program, userCopy}, files);
@@ -518,12 +505,18 @@ void TestProfileFile::firstSaveOfAnInstalledProgram()
     QCOMPARE(selectors.year.text(), QStringLiteral("2027"));
     QVERIFY(settings.save(selectors.settings()));
     QCOMPARE(ReadFile(userCopy),
-             QByteArray("[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
-                        "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\n"
-                        "Minute=59\nSecond=59\n"));
+             "; Quenterra reads its settings from this file from now on, in place of " +
+                 QFile::encodeName(program) +
+                 "\n[Target Date]\nYear=2027\nMonth=12\nDay=31\n[ShowBright]\n"
+                 "BrightValue=2\n[Ports]\nCOM4=/dev/x\n[Target Time]\nHour=23\nMinute=59\n"
+                 "Second=59\n");
     QCOMPARE(ReadFile(program),
              QByteArray("[Target Date]\nYear=2027\n[ShowBright]\nBrightValue=2\n[Ports]\n"
                         "COM4=/dev/x\n"));
+    for (const QString& created :
+         {root.filePath("config"), root.filePath("config/quenterra"), userCopy}) {
+        QCOMPARE(QFileInfo(created).ownerId(), asRoot ? 65534u : ::geteuid());
+    }
 }
 
 QUENTERRA_TEST_MAIN(TestProfileFile)
