@@ -73,8 +73,8 @@ public:
     void abandon();
 
 private:
-    enum class Drain { Done, TimedOut };
-    Drain drainOutput();
+    enum class Drain { Done, TimedOut, Failed };
+    Drain sendAndDrain(const QByteArray& frame);
     void waitForSendMoment(qint32 ms);
 
     Services services_;

@@ -146,7 +146,7 @@ private slots:
         QVERIFY2(timer.elapsed() < 10000, "the sync must not hang");
         QVERIFY(!rig.comm.portOpen());
         QCOMPARE(rig.progress.history.last(), QStringLiteral("Value=0"));
-        QVERIFY2(rig.messages.shown.empty(), "the steps after the loss fail silently");
+        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Send failed!", "Error"}}));
 
         rig.comm.afterWake = nullptr;
         rig.messages.shown.clear();
@@ -164,16 +164,20 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("the port probe") << "probe" << QByteArray();
-        QTest::newRow("a sync") << "sync" << QByteArray::fromHex("48656C6C64 06050401020300");
-        QTest::newRow("two signals while the sync waits") << "signals" << QByteArray();
-        QTest::newRow("a hang-up after the wake string") << "hang-up" << QByteArray();
+        QTest::addColumn<QString>("message");
+        const QByteArray sync = QByteArray::fromHex("48656C6C64 06050401020300");
+        QTest::newRow("the port probe") << "probe" << QByteArray() << "";
+        QTest::newRow("a sync") << "sync" << sync << "";
+        QTest::newRow("two signals while the sync waits") << "signals" << QByteArray() << "";
+        QTest::newRow("a hang-up after the wake string")
+            << "hang-up" << QByteArray() << "Send failed!";
     }
 
     void leavesTheDeviceAsItWas()
     {
         QFETCH(QString, action);
         QFETCH(QByteArray, sent);
+        QFETCH(QString, message);
         Rig rig;
         const QString path = rig.pty.slavePath();
         const int other = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY);
@@ -224,7 +228,7 @@ private slots:
             }
         }
         QVERIFY(!rig.comm.portOpen());
-        QVERIFY(rig.messages.shown.empty());
+        QCOMPARE(rig.messages.shown.empty() ? QString() : rig.messages.shown.front().text, message);
         QCOMPARE(DeviceState(path), expected);
         if (action != "hang-up") {  // a hang-up drops what was queued
             QCOMPARE(ReadAll(rig.pty.master()), theirs + sent);
@@ -232,6 +236,7 @@ private slots:
 
         ReadAll(rig.pty.master());
         rig.comm.afterWake = nullptr;
+        rig.messages.shown.clear();
         rig.sync.cmdSendClick();
         QVERIFY(rig.messages.shown.empty());
         QCOMPARE(ReadAll(rig.pty.master()).left(5), QByteArray("Helld"));
