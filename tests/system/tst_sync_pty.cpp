@@ -3,8 +3,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -73,16 +75,34 @@ QString DeviceState(const QString& path, bool lock = true)
         .arg(lockable);
 }
 
-// All the far end can read now.
+// All the far end can read, until nothing more comes for a while.
 QByteArray ReadAll(int master)
 {
     QByteArray bytes;
     char buffer[4096];
+    pollfd ready{master, POLLIN, 0};
     ssize_t count = 0;
-    while ((count = ::read(master, buffer, sizeof buffer)) > 0) {
+    while (::poll(&ready, 1, 200) > 0 && (count = ::read(master, buffer, sizeof buffer)) > 0) {
         bytes.append(buffer, count);
     }
     return bytes;
+}
+
+// Queues up to `most` bytes on the device through fd (non-blocking): fewer when it takes no more,
+// even after a while.
+QByteArray Queue(int fd, qsizetype most)
+{
+    QByteArray queued;
+    for (int refused = 0; queued.size() < most && refused < 2;) {
+        const QByteArray block(std::min<qsizetype>(4096, most - queued.size()), 'o');
+        const ssize_t count = ::write(fd, block.constData(), block.size());
+        refused = count > 0 ? 0 : refused + 1;
+        queued += block.left(std::max<ssize_t>(count, 0));
+        if (count <= 0) {
+            ::poll(nullptr, 0, 200);
+        }
+    }
+    return queued;
 }
 
 // The write calls this process has made (Linux); -1 where the system does not tell.
@@ -157,9 +177,9 @@ private slots:
     }
 
     // Another program has the device at 9600 baud, two stop bits, and has queued bytes on it
-    // without taking a lock. Whatever this program does, the device is left as it was: its line
-    // settings, the exclusive flag, the modem lines, the lock, the other program's bytes; and the
-    // next sync works.
+    // without taking a lock. Whatever this program does, the device is left as it was, or as the
+    // other program set it since: its line settings, the exclusive flag, the modem lines, the lock,
+    // the other program's bytes; and the next sync works.
     void leavesTheDeviceAsItWas_data()
     {
         QTest::addColumn<QString>("action");
@@ -171,6 +191,8 @@ private slots:
         QTest::newRow("two signals while the sync waits") << "signals" << QByteArray() << "";
         QTest::newRow("a hang-up after the wake string")
             << "hang-up" << QByteArray() << "Send failed!";
+        QTest::newRow("their bytes fill the queue") << "full" << QByteArray() << "Send timeout!";
+        QTest::newRow("they set 4800 baud during the sync") << "4800" << sync << "";
     }
 
     void leavesTheDeviceAsItWas()
@@ -186,8 +208,8 @@ private slots:
         ::cfsetspeed(&line, B9600);
         line.c_cflag |= CSTOPB;
         QCOMPARE(::tcsetattr(other, TCSANOW, &line), 0);
-        const QByteArray theirs(4096, 'o');
-        QCOMPARE(::write(other, theirs.constData(), theirs.size()), theirs.size());
+        ::fcntl(other, F_SETFL, O_NONBLOCK);
+        QByteArray theirs = Queue(other, 4096);
         QString expected = DeviceState(path);
 
         qint64 writesAtHangUp = 0;
@@ -206,7 +228,17 @@ private slots:
             ::raise(SIGINT);
             rig.sync.cmdSendClick();
         } else {
-            if (action == "hang-up") {
+            if (action == "full") {
+                // They fill the queue once this program has set the line, while it waits to send.
+                rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 500)));
+                QTimer::singleShot(0, [&] { theirs += Queue(other, 1 << 20); });
+            } else if (action == "4800") {
+                rig.comm.afterWake = [&] {
+                    ::cfsetspeed(&line, B4800);
+                    ::tcsetattr(other, TCSANOW, &line);
+                    expected = DeviceState(path, false);
+                };
+            } else if (action == "hang-up") {
                 rig.comm.afterWake = [&] {
                     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
                     const bool hungUp = ::ioctl(fd, TIOCVHANGUP) == 0;

@@ -47,8 +47,9 @@ public:
     // The claim's descriptor of the device, open for writing; -1 where the system has none.
     int descriptor() const { return descriptor_; }
 
-    // Lets the device go: closing the descriptor releases the flock, and the lock file is removed
-    // while it is still the one this claim wrote.
+    // Lets the device go: closing the descriptor releases the flock (the close does not wait long
+    // for a queue that does not drain), and the lock file is removed while it is still the one this
+    // claim wrote.
     void release();
 
 private:

@@ -12,6 +12,7 @@
 #include "system/serial/CommAdvice.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -20,9 +21,12 @@
 #include <csignal>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <optional>
+#include <thread>
 
 namespace quenterra {
 
@@ -140,6 +144,32 @@ CommError OpenError(int error, const QString& what, const QString& location)
     }
 }
 
+// A tty's close waits until its queue has drained, up to the device's closing_wait (30 s by
+// default), but only the device's last close does: no other program has it open then, so the
+// bytes left are nobody's to keep. A signal ends that wait after a moment; the system drops them.
+void CloseWithoutWaiting(int fd)
+{
+    int queued = 0;
+    struct sigaction quiet {};
+    struct sigaction former {};
+    quiet.sa_handler = [](int) {};
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued == 0 ||
+        ::sigaction(SIGALRM, &quiet, &former) != 0) {
+        ::close(fd);
+        return;
+    }
+    std::promise<void> closed;
+    std::thread alarm([closing = ::pthread_self(), done = closed.get_future()] {
+        if (done.wait_for(std::chrono::milliseconds(200)) == std::future_status::timeout) {
+            ::pthread_kill(closing, SIGALRM);
+        }
+    });
+    ::close(fd);
+    closed.set_value();
+    alarm.join();
+    ::sigaction(SIGALRM, &former, nullptr);
+}
+
 }  // namespace
 
 QStringList SerialLockDirectories()
@@ -170,9 +200,8 @@ void DeviceClaim::release()
         lockFile_.clear();
     }
     if (descriptor_ >= 0) {
-        ::close(descriptor_);
+        CloseWithoutWaiting(std::exchange(descriptor_, -1));
     }
-    descriptor_ = -1;
 }
 
 DeviceClaim DeviceClaim::take(const QString& location, const QString& what, LockFile lockFile,
