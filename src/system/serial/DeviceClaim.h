@@ -21,9 +21,11 @@ QStringList SerialLockNames(const QString& location);
 //
 // Taking it refuses a device another program holds by any of the means serial programs share on
 // one machine: a lock file naming a live process (pid in ASCII, "%10d\n" or Qt's lines, or a
-// binary pid), an flock on the device, or the exclusive flag (TIOCEXCL) set on it. It removes a
-// lock file whose process no longer exists, and never touches the others' locks or flag.
-// Elsewhere than on Unix-like systems taking it does nothing.
+// binary pid), an flock on the device, the exclusive flag (TIOCEXCL) set on it, or its being some
+// session's controlling terminal. It removes a lock file whose process no longer exists, and never
+// touches the others' locks or flag. Where the system tells, a device that is no serial line (a
+// console, the pseudo-terminal multiplexor, any device that is not a tty) is refused without being
+// opened.
 class DeviceClaim {
 public:
     // Whether the claim also writes a lock file: a look of a moment needs none.

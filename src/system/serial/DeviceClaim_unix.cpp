@@ -208,6 +208,12 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what, Lock
                               const QStringList& lockDirectories)
 {
     DeviceClaim claim;
+    const QByteArray path = QFile::encodeName(location);
+    struct stat device {};
+    if (::stat(path.constData(), &device) == 0 &&
+        (!S_ISCHR(device.st_mode) || host::IsSerialLine(device.st_rdev) == false)) {
+        throw CommError(Kind::Device, QStringLiteral("%1 is not a serial device.").arg(what));
+    }
     // Lock files first: a device another program has locked is not even opened, since opening
     // a serial line can raise its modem lines.
     for (const QString& directory : lockDirectories) {
@@ -216,8 +222,7 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what, Lock
         }
     }
 
-    const int fd = ::open(QFile::encodeName(location).constData(),
-                          O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         throw OpenError(errno, what, location);
     }
@@ -234,6 +239,8 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what, Lock
         throw OpenError(EBUSY, what, location);
     }
 #endif
+    struct stat opened {};
+    ::fstat(fd, &opened);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         if (error != EWOULDBLOCK) {
@@ -241,15 +248,19 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what, Lock
                 Kind::Device,
                 QStringLiteral("%1 cannot be locked: %2.").arg(what, qt_error_string(error)));
         }
-        struct stat status {};
-        const qint64 holder =
-            ::fstat(fd, &status) == 0 ? host::FlockHolder(status.st_dev, status.st_ino) : 0;
+        const qint64 holder = host::FlockHolder(opened.st_dev, opened.st_ino);
         throw CommError(Kind::Busy, BusyText(what, holder > 0 ? QStringLiteral("in use by %1, "
                                                                                "which has it "
                                                                                "locked")
                                                                     .arg(ProcessText(holder))
                                                               : QStringLiteral("locked by another "
                                                                                "program")));
+    }
+    // Last, as it asks about every process: the terminal of a session (a login's, a shell's).
+    if (const qint64 session = host::TerminalSession(opened.st_rdev)) {
+        throw CommError(
+            Kind::Busy,
+            BusyText(what, QStringLiteral("the terminal of %1").arg(ProcessText(session))));
     }
     if (lockFile == LockFile::Write) {
         claim.writeLockFile(location, what, lockDirectories);
