@@ -98,7 +98,7 @@ CommError OpenError(int error, const QString& what, const QString& location)
         case EPERM:
             return {
                 Kind::PermissionDenied,
-                QStringLiteral("You may not open %1. %2").arg(what, DeviceAccessAdvice(location))};
+                QStringLiteral("You may not open %1.\n%2").arg(what, DeviceAccessAdvice(location))};
         case EBUSY:
             return {Kind::Busy,
                     BusyText(what, QStringLiteral("in exclusive use by another program"))};
