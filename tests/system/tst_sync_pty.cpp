@@ -88,19 +88,14 @@ QByteArray ReadAll(int master)
     return bytes;
 }
 
-// Queues up to `most` bytes on the device through fd (non-blocking): fewer when it takes no more,
-// even after a while.
-QByteArray Queue(int fd, qsizetype most)
+// Fills the device's queue through fd (non-blocking) as far as it takes bytes, even after a while.
+QByteArray Fill(int fd)
 {
     QByteArray queued;
-    for (int refused = 0; queued.size() < most && refused < 2;) {
-        const QByteArray block(std::min<qsizetype>(4096, most - queued.size()), 'o');
-        const ssize_t count = ::write(fd, block.constData(), block.size());
+    for (int refused = 0; refused < 2; ::poll(nullptr, 0, refused * 200)) {
+        const ssize_t count = ::write(fd, QByteArray(4096, 'o').constData(), 4096);
         refused = count > 0 ? 0 : refused + 1;
-        queued += block.left(std::max<ssize_t>(count, 0));
-        if (count <= 0) {
-            ::poll(nullptr, 0, 200);
-        }
+        queued += QByteArray(std::max<ssize_t>(count, 0), 'o');
     }
     return queued;
 }
@@ -202,14 +197,15 @@ private slots:
         QFETCH(QString, message);
         Rig rig;
         const QString path = rig.pty.slavePath();
-        const int other = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY);
+        const int other =
+            ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
         termios line{};
         QCOMPARE(::tcgetattr(other, &line), 0);
         ::cfsetspeed(&line, B9600);
         line.c_cflag |= CSTOPB;
         QCOMPARE(::tcsetattr(other, TCSANOW, &line), 0);
-        ::fcntl(other, F_SETFL, O_NONBLOCK);
-        QByteArray theirs = Queue(other, 4096);
+        QByteArray theirs(4096, 'o');
+        QCOMPARE(::write(other, theirs.constData(), theirs.size()), theirs.size());
         QString expected = DeviceState(path);
 
         qint64 writesAtHangUp = 0;
@@ -231,7 +227,7 @@ private slots:
             if (action == "full") {
                 // They fill the queue once this program has set the line, while it waits to send.
                 rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 500)));
-                QTimer::singleShot(0, [&] { theirs += Queue(other, 1 << 20); });
+                QTimer::singleShot(0, [&] { theirs += Fill(other); });
             } else if (action == "4800") {
                 rig.comm.afterWake = [&] {
                     ::cfsetspeed(&line, B4800);
