@@ -17,9 +17,7 @@
 #include "system/serial/DeviceClaim.h"
 #include "system/serial/LineTermios.h"
 
-namespace quenterra {
-
-namespace serial_system {
+namespace quenterra::serial_system {
 namespace {
 
 using Kind = CommError::Kind;
@@ -247,5 +245,4 @@ std::unique_ptr<OpenPort> Open(const QString& path, const QString& port, const Q
     return opened;
 }
 
-}  // namespace serial_system
-}  // namespace quenterra
+}  // namespace quenterra::serial_system
