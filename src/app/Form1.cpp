@@ -276,6 +276,26 @@ void Form1::load()
     const QString advice = PortTooltip(ports, outcomes);
     comSele_->setToolTip(advice);
     comSele_->setAccessibleDescription(kPortDescription + u'\n' + advice);
+    // A user who may open no port is told why, and what to do, from the start: below the clock,
+    // and by a screen reader with the button that has the focus.
+    if (const QString mayNotOpen = PortAdvice(outcomes); !mayNotOpen.isEmpty()) {
+        cmdSend_->setAccessibleDescription(cmdSend_->accessibleDescription() + u'\n' + mayNotOpen);
+        auto* label = new QLabel(mayNotOpen, frame1_);
+        label->setObjectName(QStringLiteral("PortAdvice"));
+        label->setGeometry(TwipsRect(120, 2385, 9135, 375));
+        label->setWordWrap(true);
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);  // the command can be copied
+        // As fine print, a size smaller each time until it fits.
+        QFont font = label->font();
+        font.setBold(false);
+        while (
+            font.pointSizeF() > 6 &&
+            QFontMetrics(font).boundingRect(label->rect(), Qt::TextWordWrap, mayNotOpen).height() >
+                label->height()) {
+            font.setPointSizeF(font.pointSizeF() - 0.25);
+        }
+        label->setFont(font);
+    }
 }
 
 void Form1::showEvent(QShowEvent* event)

@@ -6,16 +6,6 @@
 namespace quenterra {
 namespace {
 
-// Runs one step of the exchange; a step that fails is skipped and the exchange goes on.
-template <typename Step>
-void skipOnFailure(Step&& step)
-{
-    try {
-        step();
-    } catch (const CommError&) {
-    }
-}
-
 class DepthGuard {
 public:
     explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
@@ -102,7 +92,7 @@ void BadgeSync::SendBadge()
         return;
     }
 
-    // The exchange: a step that fails is skipped without a word.
+    // The exchange: the bytes go out whole, or the user is told.
     std::optional<qint32> remaining = GetRemainingSeconds(services_.clock, targets_);
     if (!CountdownInRange(remaining)) {
         messages.show(kOutOfRangeText, kOutOfRangeTitle);
@@ -136,11 +126,10 @@ void BadgeSync::SendBadge()
         return;
     }
     const SyncFrame frame = BuildSyncFrame(*remaining, controls_.comBright.text());
-    skipOnFailure([&] { comm.output(kWakeString); });
-    skipOnFailure([&] { comm.output(FrameBytes(frame)); });
-    if (drainOutput() == Drain::TimedOut) {
+    const Drain sent = sendAndDrain(FrameBytes(frame));
+    if (sent != Drain::Done) {
         progress.setValue(0);
-        messages.show(kSendTimeoutText, kErrorTitle);
+        messages.show(sent == Drain::TimedOut ? kSendTimeoutText : kSendFailedText, kErrorTitle);
         return;
     }
     progress.setValue(2);
@@ -150,10 +139,14 @@ void BadgeSync::SendBadge()
     progress.setValue(0);
 }
 
-BadgeSync::Drain BadgeSync::drainOutput()
+// A wake string or frame not handed over whole, or a device gone before they left, fails: the
+// badge may not have them.
+BadgeSync::Drain BadgeSync::sendAndDrain(const QByteArray& frame)
 {
     const quint32 start = services_.ticks.timeGetTime();
     try {
+        services_.comm.output(kWakeString);
+        services_.comm.output(frame);
         for (;;) {
             services_.pump.pump();
             if (abandoned_ || services_.comm.outBufferCount() == 0) {
@@ -164,10 +157,8 @@ BadgeSync::Drain BadgeSync::drainOutput()
             }
         }
     } catch (const CommError&) {
-        // The count cannot be read (the device has gone): the wait ends, and the port is closed
-        // next.
+        return Drain::Failed;
     }
-    return Drain::Done;
 }
 
 // Waits for the moment to send and gives the clock's reading at it. The clock is read again after

@@ -78,8 +78,8 @@ public:
     void abandon();
 
 private:
-    enum class Drain { Done, TimedOut };
-    Drain drainOutput();
+    enum class Drain { Done, TimedOut, Failed };
+    Drain sendAndDrain(const QByteArray& frame);
     qint64 waitForSendMoment();
     void waitMs(qint32 ms);
 

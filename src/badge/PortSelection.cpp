@@ -29,11 +29,15 @@ std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele)
             } catch (const CommError&) {
             }
         };
+        const auto failed = [&outcome, &closeQuietly](const CommError& error) {
+            outcome.failure = error.message();
+            outcome.mayNotOpen = error.kind() == CommError::Kind::PermissionDenied;
+            closeQuietly();
+        };
         try {
             comm.setCommPort(n);
             if (const std::optional<CommError> failure = comm.tryOpen()) {
-                outcome.failure = failure->message();
-                closeQuietly();
+                failed(*failure);
             } else {
                 if (comm.portOpen()) {
                     comSele.addItem(PortName(n));
@@ -43,8 +47,7 @@ std::vector<ProbeOutcome> ProbePorts(SerialComm& comm, Selector& comSele)
                 comm.setPortOpen(false);
             }
         } catch (const CommError& error) {
-            outcome.failure = error.message();
-            closeQuietly();
+            failed(error);
         }
         outcomes.push_back(outcome);
     }

@@ -19,7 +19,8 @@ QStringList PortItems(int last);
 struct ProbeOutcome {
     int number = 0;
     bool opened = false;
-    QString failure;  // why it could not be opened, when it could not
+    QString failure;          // why it could not be opened, when it could not
+    bool mayNotOpen = false;  // refused for lack of permission
 };
 
 // Tries COM1 to COM32 one after the other, lists in the port selector those that open, and chooses

@@ -43,4 +43,18 @@ QString PortTooltip(const PortMap& map, const std::vector<ProbeOutcome>& outcome
     return (listed + failed).join(u'\n');
 }
 
+QString PortAdvice(const std::vector<ProbeOutcome>& outcomes)
+{
+    QString advice;
+    for (const ProbeOutcome& outcome : outcomes) {
+        if (outcome.opened) {
+            return {};
+        }
+        if (outcome.mayNotOpen && advice.isEmpty()) {
+            advice = outcome.failure;  // "You may not open COM3 (/dev/ttyUSB0).\nThe device ..."
+        }
+    }
+    return advice;
+}
+
 }  // namespace quenterra

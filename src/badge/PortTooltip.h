@@ -14,4 +14,9 @@ namespace quenterra {
 // devices that got no number.
 QString PortTooltip(const PortMap& map, const std::vector<ProbeOutcome>& outcomes);
 
+// What the user is told beside the port selector from the start: when no port could be opened and
+// one was refused for lack of permission, why, and how to get access (the group to join); empty
+// otherwise.
+QString PortAdvice(const std::vector<ProbeOutcome>& outcomes);
+
 }  // namespace quenterra

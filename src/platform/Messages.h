@@ -31,6 +31,9 @@ inline const QString kPortInUseText = QStringLiteral("Port in use or not port");
 inline const QString kOpenFailText = QStringLiteral("Open port fail!");
 // The sync's bytes did not leave within the drain wait.
 inline const QString kSendTimeoutText = QStringLiteral("Send timeout!");
+// The wake string or the frame could not be handed to the port whole, or the device went away
+// before they left.
+inline const QString kSendFailedText = QStringLiteral("Send failed!");
 
 inline const QString kWarningTitle = QStringLiteral("Warning");  // with kPortInUseText
 inline const QString kErrorTitle = QStringLiteral("Error");      // with every other text above

@@ -29,4 +29,16 @@ qint64 FlockHolder(dev_t device, ino_t inode)
     return 0;
 }
 
+std::optional<bool> IsSerialLine(dev_t device)
+{
+    Q_UNUSED(device);
+    return std::nullopt;
+}
+
+qint64 TerminalSession(dev_t device)
+{
+    Q_UNUSED(device);
+    return 0;
+}
+
 }  // namespace quenterra::host

@@ -110,6 +110,18 @@ private slots:
                                 "/dev/ttyS0 has no port number: it is the system console"));
     }
 
+    // Told from the start: no port opened, and one was refused for lack of permission.
+    void advice()
+    {
+        FakeSerialComm comm;
+        comm.openable = {4};
+        comm.refused = {3, 5};
+        FakeSelector comSele;
+        QCOMPARE(PortAdvice(ProbePorts(comm, comSele)), QString());
+        comm.openable = {};
+        QCOMPARE(PortAdvice(ProbePorts(comm, comSele)), QStringLiteral("COM3 is refused"));
+    }
+
     void tooltipWithoutDevices()
     {
         std::vector<ProbeOutcome> outcomes;

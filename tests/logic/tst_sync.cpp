@@ -185,18 +185,19 @@ private slots:
         QCOMPARE(rig.messages.shown, std::vector<ShownMessage>{kPortInUse});
     }
 
-    // Once the port is open, a step that fails is skipped without a word and the rest still runs.
-    void failedStepsAreSkipped_data()
+    // The wake string or the frame not handed over whole, or the device gone before they left:
+    // the user is told, nothing more is sent, and the bar is emptied.
+    void sendFails_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("wake string") << "text" << QByteArray::fromHex("06050401020300");
+        QTest::newRow("wake string") << "text" << QByteArray();
         QTest::newRow("frame") << "bytes" << QByteArray("Helld");
         QTest::newRow("output count (the device has gone)")
             << "count" << QByteArray::fromHex("48656C6C64 06050401020300");
     }
 
-    void failedStepsAreSkipped()
+    void sendFails()
     {
         QFETCH(QString, fault);
         QFETCH(QByteArray, sent);
@@ -206,8 +207,8 @@ private slots:
         rig.comm.failOutBufferCount = fault == "count";
         rig.sync.cmdSendClick();
         QCOMPARE(rig.comm.sent, sent);
-        QCOMPARE(rig.progress.history, kSteppedBar);
-        QVERIFY(rig.messages.shown.empty());
+        QCOMPARE(rig.progress.history, (QStringList{"Max=3", "Min=0", "Value=1", "Value=0"}));
+        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Send failed!", "Error"}}));
         QCOMPARE(rig.comm.log.last(), QStringLiteral("PortOpen=false"));
     }
 

@@ -12,11 +12,13 @@
 
 namespace quenterra::test {
 
-// A serial-port component that keeps a log of what was done to it. The ports in `openable` open;
-// the fail* switches make single operations throw.
+// A serial-port component that keeps a log of what was done to it. The ports in `openable` open,
+// those in `refused` are refused for lack of permission; the fail* switches make single operations
+// throw.
 class FakeSerialComm final : public SerialComm {
 public:
     std::set<int> openable{1, 2, 3};
+    std::set<int> refused;
     bool opensButReadsClosed = false;
     bool failSetCommPort = false;
     bool failSettings = false;
@@ -74,6 +76,10 @@ public:
         }
         if (open_) {
             throw CommError(CommError::Kind::InvalidValue, QStringLiteral("already open"));
+        }
+        if (refused.contains(port_)) {
+            throw CommError(CommError::Kind::PermissionDenied,
+                            QStringLiteral("COM%1 is refused").arg(port_));
         }
         if (!openable.contains(port_)) {
             throw CommError(CommError::Kind::NoSuchPort,

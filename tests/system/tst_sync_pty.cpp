@@ -3,8 +3,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -73,16 +75,29 @@ QString DeviceState(const QString& path, bool lock = true)
         .arg(lockable);
 }
 
-// All the far end can read now.
+// All the far end can read, until nothing more comes for a while.
 QByteArray ReadAll(int master)
 {
     QByteArray bytes;
     char buffer[4096];
+    pollfd ready{master, POLLIN, 0};
     ssize_t count = 0;
-    while ((count = ::read(master, buffer, sizeof buffer)) > 0) {
+    while (::poll(&ready, 1, 200) > 0 && (count = ::read(master, buffer, sizeof buffer)) > 0) {
         bytes.append(buffer, count);
     }
     return bytes;
+}
+
+// Fills the device's queue through fd (non-blocking) as far as it takes bytes, even after a while.
+QByteArray Fill(int fd)
+{
+    QByteArray queued;
+    for (int refused = 0; refused < 2; ::poll(nullptr, 0, refused * 200)) {
+        const ssize_t count = ::write(fd, QByteArray(4096, 'o').constData(), 4096);
+        refused = count > 0 ? 0 : refused + 1;
+        queued += QByteArray(std::max<ssize_t>(count, 0), 'o');
+    }
+    return queued;
 }
 
 // The write calls this process has made (Linux); -1 where the system does not tell.
@@ -146,7 +161,7 @@ private slots:
         QVERIFY2(timer.elapsed() < 10000, "the sync must not hang");
         QVERIFY(!rig.comm.portOpen());
         QCOMPARE(rig.progress.history.last(), QStringLiteral("Value=0"));
-        QVERIFY2(rig.messages.shown.empty(), "the steps after the loss fail silently");
+        QCOMPARE(rig.messages.shown, (std::vector<ShownMessage>{{"Send failed!", "Error"}}));
 
         rig.comm.afterWake = nullptr;
         rig.messages.shown.clear();
@@ -157,32 +172,39 @@ private slots:
     }
 
     // Another program has the device at 9600 baud, two stop bits, and has queued bytes on it
-    // without taking a lock. Whatever this program does, the device is left as it was: its line
-    // settings, the exclusive flag, the modem lines, the lock, the other program's bytes; and the
-    // next sync works.
+    // without taking a lock. Whatever this program does, the device is left as it was, or as the
+    // other program set it since: its line settings, the exclusive flag, the modem lines, the lock,
+    // the other program's bytes; and the next sync works.
     void leavesTheDeviceAsItWas_data()
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("the port probe") << "probe" << QByteArray();
-        QTest::newRow("a sync") << "sync" << QByteArray::fromHex("48656C6C64 06050401020300");
-        QTest::newRow("two signals while the sync waits") << "signals" << QByteArray();
-        QTest::newRow("a hang-up after the wake string") << "hang-up" << QByteArray();
+        QTest::addColumn<QString>("message");
+        const QByteArray sync = QByteArray::fromHex("48656C6C64 06050401020300");
+        QTest::newRow("the port probe") << "probe" << QByteArray() << "";
+        QTest::newRow("a sync") << "sync" << sync << "";
+        QTest::newRow("two signals while the sync waits") << "signals" << QByteArray() << "";
+        QTest::newRow("a hang-up after the wake string")
+            << "hang-up" << QByteArray() << "Send failed!";
+        QTest::newRow("their bytes fill the queue") << "full" << QByteArray() << "Send timeout!";
+        QTest::newRow("they set 4800 baud during the sync") << "4800" << sync << "";
     }
 
     void leavesTheDeviceAsItWas()
     {
         QFETCH(QString, action);
         QFETCH(QByteArray, sent);
+        QFETCH(QString, message);
         Rig rig;
         const QString path = rig.pty.slavePath();
-        const int other = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY);
+        const int other =
+            ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
         termios line{};
         QCOMPARE(::tcgetattr(other, &line), 0);
         ::cfsetspeed(&line, B9600);
         line.c_cflag |= CSTOPB;
         QCOMPARE(::tcsetattr(other, TCSANOW, &line), 0);
-        const QByteArray theirs(4096, 'o');
+        QByteArray theirs(4096, 'o');
         QCOMPARE(::write(other, theirs.constData(), theirs.size()), theirs.size());
         QString expected = DeviceState(path);
 
@@ -202,7 +224,17 @@ private slots:
             ::raise(SIGINT);
             rig.sync.cmdSendClick();
         } else {
-            if (action == "hang-up") {
+            if (action == "full") {
+                // They fill the queue once this program has set the line, while it waits to send.
+                rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 500)));
+                QTimer::singleShot(0, [&] { theirs += Fill(other); });
+            } else if (action == "4800") {
+                rig.comm.afterWake = [&] {
+                    ::cfsetspeed(&line, B4800);
+                    ::tcsetattr(other, TCSANOW, &line);
+                    expected = DeviceState(path, false);
+                };
+            } else if (action == "hang-up") {
                 rig.comm.afterWake = [&] {
                     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
                     const bool hungUp = ::ioctl(fd, TIOCVHANGUP) == 0;
@@ -224,7 +256,7 @@ private slots:
             }
         }
         QVERIFY(!rig.comm.portOpen());
-        QVERIFY(rig.messages.shown.empty());
+        QCOMPARE(rig.messages.shown.empty() ? QString() : rig.messages.shown.front().text, message);
         QCOMPARE(DeviceState(path), expected);
         if (action != "hang-up") {  // a hang-up drops what was queued
             QCOMPARE(ReadAll(rig.pty.master()), theirs + sent);
@@ -232,6 +264,7 @@ private slots:
 
         ReadAll(rig.pty.master());
         rig.comm.afterWake = nullptr;
+        rig.messages.shown.clear();
         rig.sync.cmdSendClick();
         QVERIFY(rig.messages.shown.empty());
         QCOMPARE(ReadAll(rig.pty.master()).left(5), QByteArray("Helld"));

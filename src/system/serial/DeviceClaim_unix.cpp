@@ -3,32 +3,49 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
-
-#include <utility>
 
 #include "platform/SerialComm.h"
 #include "system/HostSystem.h"
 #include "system/serial/CommAdvice.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
 #include <csignal>
 
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
-#include <optional>
+#include <chrono>
+#include <future>
+#include <thread>
 
 namespace quenterra {
 
 namespace {
 
 using Kind = CommError::Kind;
+
+// Where serial programs keep UUCP lock files, in the order Qt's serial port picks the one it
+// writes to.
+constexpr const char* kLockDirectories[] = {"/var/lock",         "/etc/locks", "/var/spool/locks",
+                                            "/var/spool/uucp",   "/tmp",       "/var/tmp",
+                                            "/var/lock/lockdev", "/run/lock"};
+
+// The names a lock file of the device may have: "LCK..ttyUSB0"; for "/dev/pts/3" both "LCK..pts_3"
+// (the path below /dev, as Qt and minicom write it) and "LCK..3" (its last part, as picocom does).
+QStringList LockNames(const QString& location)
+{
+    const QString below = location.startsWith(u"/dev/") ? location.mid(5) : location;
+    QStringList names{QStringLiteral("LCK..") + QString(below).replace(u'/', u'_')};
+    const QString last = QStringLiteral("LCK..") + QFileInfo(location).fileName();
+    if (!names.contains(last)) {
+        names << last;
+    }
+    return names;
+}
 
 QString ProcessText(qint64 pid)
 {
@@ -37,86 +54,36 @@ QString ProcessText(qint64 pid)
                           : QStringLiteral("%1 (process %2)").arg(name).arg(pid);
 }
 
-// The process a lock file names: its first line in ASCII, blanks before the digits allowed
-// ("%10d\n" as minicom and lockdev write it, or the first of Qt's lines), or a 4-byte binary pid
-// as old programs wrote it. Nothing when the file names no process.
-std::optional<qint64> LockedPid(const QByteArray& content)
-{
-    qsizetype i = 0;
-    while (i < content.size() && (content[i] == ' ' || content[i] == '\t')) {
-        ++i;
-    }
-    const qsizetype digitsStart = i;
-    qint64 pid = 0;
-    while (i < content.size() && content[i] >= '0' && content[i] <= '9' && pid < (1LL << 40)) {
-        pid = pid * 10 + (content[i] - '0');
-        ++i;
-    }
-    const bool lineEnds = i == content.size() || content[i] == '\n' || content[i] == '\r' ||
-                          content[i] == ' ' || content[i] == '\0';
-    if (i > digitsStart && lineEnds && pid > 0 && pid <= INT32_MAX) {
-        return pid;
-    }
-    if (content.size() == 4) {
-        std::int32_t binary = 0;
-        std::memcpy(&binary, content.constData(), sizeof binary);
-        if (binary > 0) {
-            return binary;
-        }
-    }
-    return std::nullopt;
-}
-
 bool ProcessLives(qint64 pid)
 {
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
-// Looks at one lock file of the device: throws Busy when it names a live process or names none;
-// removes it when its process no longer exists.
+// Looks at one lock file of the device: throws Busy when it names a live process, or none; removes
+// it when its process has gone. The process is asked here: Qt takes a "%10d\n" file, which names
+// no program, for stale even while its process lives.
 void CheckLockFile(const QString& path, const QString& what)
 {
-    const QByteArray name = QFile::encodeName(path);
-    // Never blocks, never follows a link and reads a few bytes only, whatever lies there.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) {
-            return;
-        }
-        throw CommError(Kind::Busy,
-                        BusyText(what, QStringLiteral("locked by the lock file %1, which cannot be "
-                                                      "read (%2)")
-                                           .arg(path, qt_error_string(error))));
+    const QFileInfo file(path);
+    if (!file.exists()) {
+        return;
     }
-    struct stat opened {};
-    QByteArray content(128, '\0');
-    ssize_t count = -1;
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
-        count = ::read(fd, content.data(), content.size());
-    }
-    ::close(fd);
-    content.resize(count > 0 ? count : 0);
-
-    const std::optional<qint64> pid = LockedPid(content);
-    if (!pid) {
+    QLockFile lock(path);
+    qint64 pid = 0;
+    // Only a plain file is read: a pipe or a device there could be read for ever.
+    if (!file.isFile() || !lock.getLockInfo(&pid, nullptr, nullptr)) {
         throw CommError(
             Kind::Busy,
             QStringLiteral("%1 is locked by the lock file %2, which names no process. Close the "
                            "program that uses the device, or remove that file if none does.")
                 .arg(what, path));
     }
-    if (ProcessLives(*pid)) {
+    if (ProcessLives(pid)) {
         throw CommError(Kind::Busy,
                         BusyText(what, QStringLiteral("in use by %1, after its lock file %2")
-                                           .arg(ProcessText(*pid), path)));
+                                           .arg(ProcessText(pid), path)));
     }
-    // Stale: its process has gone. Removed only while it is still the file that was read.
-    struct stat now {};
-    if (::lstat(name.constData(), &now) == 0 && now.st_dev == opened.st_dev &&
-        now.st_ino == opened.st_ino) {
-        ::unlink(name.constData());
-    }
+    lock.removeStaleLockFile();
 }
 
 CommError OpenError(int error, const QString& what, const QString& location)
@@ -131,7 +98,7 @@ CommError OpenError(int error, const QString& what, const QString& location)
         case EPERM:
             return {
                 Kind::PermissionDenied,
-                QStringLiteral("You may not open %1. %2").arg(what, DeviceAccessAdvice(location))};
+                QStringLiteral("You may not open %1.\n%2").arg(what, DeviceAccessAdvice(location))};
         case EBUSY:
             return {Kind::Busy,
                     BusyText(what, QStringLiteral("in exclusive use by another program"))};
@@ -140,60 +107,86 @@ CommError OpenError(int error, const QString& what, const QString& location)
     }
 }
 
-}  // namespace
-
-QStringList SerialLockDirectories()
+// This program's lock file, in the first lock directory that takes it; none where none does. It is
+// written right after the look at the others': Qt would take a "%10d\n" file made in between for
+// stale.
+std::unique_ptr<QLockFile> WriteLockFile(const QString& name, const QString& what)
 {
-    QStringList directories;
-    QSet<QString> seen;
-    for (const char* path : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
-                             "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
-        const QString directory = QString::fromLatin1(path);
-        const QString canonical = QFileInfo(directory).canonicalFilePath();
-        if (!canonical.isEmpty() && !seen.contains(canonical)) {
-            seen.insert(canonical);
-            directories << directory;
+    for (const char* directory : kLockDirectories) {
+        const QString path = QDir(QString::fromLatin1(directory)).filePath(name);
+        auto lock = std::make_unique<QLockFile>(path);
+        lock->setStaleLockTime(0);  // Qt's default takes a lock older than 30 s for stale
+        if (lock->tryLock(0)) {
+            return lock;
+        }
+        if (lock->error() == QLockFile::LockFailedError) {
+            CheckLockFile(path, what);  // made since the look
         }
     }
-    return directories;
+    return nullptr;
 }
+
+// A tty's close waits until its queue has drained, up to the device's closing_wait (30 s by
+// default), but only the device's last close does: no other program has it open then, so the
+// bytes left are nobody's to keep. A signal ends that wait after a moment; the system drops them.
+void CloseWithoutWaiting(int fd)
+{
+    int queued = 0;
+    struct sigaction quiet {};
+    struct sigaction former {};
+    quiet.sa_handler = [](int) {};
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued == 0 ||
+        ::sigaction(SIGALRM, &quiet, &former) != 0) {
+        ::close(fd);
+        return;
+    }
+    std::promise<void> closed;
+    std::thread alarm([closing = ::pthread_self(), done = closed.get_future()] {
+        if (done.wait_for(std::chrono::milliseconds(200)) == std::future_status::timeout) {
+            ::pthread_kill(closing, SIGALRM);
+        }
+    });
+    ::close(fd);
+    closed.set_value();
+    alarm.join();
+    ::sigaction(SIGALRM, &former, nullptr);
+}
+
+}  // namespace
 
 void DeviceClaim::release()
 {
-    if (!lockFile_.isEmpty()) {
-        const QByteArray name = QFile::encodeName(lockFile_);
-        struct stat now {};
-        if (::lstat(name.constData(), &now) == 0 && qint64(now.st_dev) == lockDevice_ &&
-            qint64(now.st_ino) == lockInode_) {
-            ::unlink(name.constData());
-        }
-        lockFile_.clear();
-    }
     if (descriptor_ >= 0) {
-        ::close(descriptor_);
+        CloseWithoutWaiting(std::exchange(descriptor_, -1));
     }
-    descriptor_ = -1;
+    lockFile_.reset();  // removes it
 }
 
-DeviceClaim DeviceClaim::take(const QString& location, const QString& what, LockFile lockFile,
-                              const QStringList& lockDirectories)
+DeviceClaim DeviceClaim::take(const QString& location, const QString& what, LockFile lockFile)
 {
-    DeviceClaim claim;
+    const QByteArray path = QFile::encodeName(location);
+    struct stat device {};
+    if (::stat(path.constData(), &device) == 0 &&
+        (!S_ISCHR(device.st_mode) || host::IsSerialLine(device.st_rdev) == false)) {
+        throw CommError(Kind::Device, QStringLiteral("%1 is not a serial device.").arg(what));
+    }
     // Lock files first: a device another program has locked is not even opened, since opening
     // a serial line can raise its modem lines.
-    for (const QString& directory : lockDirectories) {
-        for (const QString& name : SerialLockNames(location)) {
-            CheckLockFile(QDir(directory).filePath(name), what);
+    const QStringList names = LockNames(location);
+    for (const char* directory : kLockDirectories) {
+        for (const QString& name : names) {
+            CheckLockFile(QDir(QString::fromLatin1(directory)).filePath(name), what);
         }
     }
-
-    const int fd = ::open(QFile::encodeName(location).constData(),
-                          O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    DeviceClaim claim;  // lets go of whatever it holds if anything below throws
+    if (lockFile == LockFile::Write) {
+        claim.lockFile_ = WriteLockFile(names.constFirst(), what);
+    }
+    claim.descriptor_ = ::open(path.constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (claim.descriptor_ < 0) {
         throw OpenError(errno, what, location);
     }
-    claim.descriptor_ = fd;  // closed again by the claim if anything below throws
-
+    const int fd = claim.descriptor_;
     termios line{};
     if (::tcgetattr(fd, &line) != 0) {
         throw CommError(Kind::Device, QStringLiteral("%1 is not a serial device.").arg(what));
@@ -205,6 +198,8 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what, Lock
         throw OpenError(EBUSY, what, location);
     }
 #endif
+    struct stat opened {};
+    ::fstat(fd, &opened);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         if (error != EWOULDBLOCK) {
@@ -212,9 +207,7 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what, Lock
                 Kind::Device,
                 QStringLiteral("%1 cannot be locked: %2.").arg(what, qt_error_string(error)));
         }
-        struct stat status {};
-        const qint64 holder =
-            ::fstat(fd, &status) == 0 ? host::FlockHolder(status.st_dev, status.st_ino) : 0;
+        const qint64 holder = host::FlockHolder(opened.st_dev, opened.st_ino);
         throw CommError(Kind::Busy, BusyText(what, holder > 0 ? QStringLiteral("in use by %1, "
                                                                                "which has it "
                                                                                "locked")
@@ -222,49 +215,13 @@ DeviceClaim DeviceClaim::take(const QString& location, const QString& what, Lock
                                                               : QStringLiteral("locked by another "
                                                                                "program")));
     }
-    if (lockFile == LockFile::Write) {
-        claim.writeLockFile(location, what, lockDirectories);
+    // Last, as it asks about every process: the terminal of a session (a login's, a shell's).
+    if (const qint64 session = host::TerminalSession(opened.st_rdev)) {
+        throw CommError(
+            Kind::Busy,
+            BusyText(what, QStringLiteral("the terminal of %1").arg(ProcessText(session))));
     }
     return claim;
-}
-
-void DeviceClaim::writeLockFile(const QString& location, const QString& what,
-                                const QStringList& lockDirectories)
-{
-    const QString name = SerialLockNames(location).constFirst();
-    for (const QString& directory : lockDirectories) {
-        const QString path = QDir(directory).filePath(name);
-        const QByteArray encoded = QFile::encodeName(path);
-        const auto create = [&] {
-            return ::open(encoded.constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
-        };
-        int fd = create();
-        if (fd < 0 && errno == EEXIST) {
-            // Made since the look above: another program's holds the device, a stale one is
-            // removed and the file made afresh.
-            CheckLockFile(path, what);
-            fd = create();
-        }
-        if (fd < 0) {
-            continue;  // a directory this user may not write
-        }
-        // The HDB UUCP form that minicom, lockdev and this program read: the pid in ten columns.
-        const QByteArray pid =
-            QByteArray::number(qint64(::getpid())).rightJustified(10, ' ') + '\n';
-        struct stat written {};
-        const bool complete = ::write(fd, pid.constData(), size_t(pid.size())) == pid.size() &&
-                              ::fstat(fd, &written) == 0;
-        ::close(fd);
-        if (!complete) {
-            ::unlink(encoded.constData());
-            continue;
-        }
-        lockFile_ = path;
-        lockDevice_ = qint64(written.st_dev);
-        lockInode_ = qint64(written.st_ino);
-        return;
-    }
 }
 
 }  // namespace quenterra

@@ -23,7 +23,7 @@ public:
     virtual ~OpenPort() = default;
 
     // Sets the line: these settings, raw, without flow control. The settings the device had before
-    // the first call come back when it closes.
+    // the first call come back when it closes, unless another program has set the line since.
     virtual void setLineSettings(const LineSettings& settings) = 0;
 
     // Asserts or clears DTR. A device without modem-control lines (a pseudo-terminal) counts as
@@ -43,8 +43,9 @@ public:
 // Without line settings, to see whether it opens: the device is opened as it is. Its line
 // settings, modem lines and queued bytes stay as they are, and so do the other programs' locks.
 // With them, for a sync: the device is held against other programs while it is open and set to
-// them; the close gives back the line settings it had, discarding only this program's bytes that
-// have not left (so that it never waits for a slow line), and lets go of it.
+// them; the close gives back the line settings it had where the line still has these, drops the
+// bytes the system has not taken (the system's queue may hold another program's too: it stays),
+// and lets go of it.
 std::unique_ptr<OpenPort> Open(const QString& path, const QString& port, const QString& what,
                                const std::optional<LineSettings>& settings);
 

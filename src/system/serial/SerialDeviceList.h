@@ -36,6 +36,7 @@ class SerialDeviceList {
 public:
     using Lister = std::function<QList<SerialDevice>()>;
 
+    // The lister is the system's; a test gives its own, to tell one listing from the next.
     explicit SerialDeviceList(Lister lister = SystemSerialDevices);
     // Waits for a listing still underway.
     ~SerialDeviceList() = default;

@@ -108,14 +108,17 @@ QList<SerialDevice> SystemSerialDevices()
         if (node.isEmpty()) {
             node = name;
         }
-        // udev's name for the model, where udev has seen the device: "USB2.0-Serial".
-        const QByteArray udevData =
-            ReadSmallFile(AT_FDCWD, "/run/udev/data/c" + Property(uevent, "MAJOR") + ':' +
-                                        Property(uevent, "MINOR"));
-        const QString model =
-            QString::fromLatin1(Property(udevData, "E:ID_MODEL")).replace(u'_', u' ');
-        found.push_back({LinkTarget(folder, name),
-                         {QStringLiteral("/dev/") + QString::fromLocal8Bit(node), model}});
+        // The model, as its USB device tells it ("USB2.0-Serial"): the nearest product above the
+        // tty in /sys, where Qt's serial port info finds it too.
+        const QByteArray place = LinkTarget(folder, name);  // "../../devices/pci0000:00/..."
+        QByteArray product;
+        for (QByteArray above = place; product.isEmpty() && above.contains("/devices/");
+             above.truncate(above.lastIndexOf('/'))) {
+            product = ReadSmallFile(folder, above + "/product");
+        }
+        found.push_back({place,
+                         {QStringLiteral("/dev/") + QString::fromLocal8Bit(node),
+                          QString::fromUtf8(product).simplified()}});
     }
     ::closedir(ttys);
     std::sort(found.begin(), found.end(),

@@ -22,7 +22,8 @@ class OpenPort;
 // opened as it is and closed as it was found, its line settings, modem lines, queued bytes and the
 // other programs' locks untouched (the port probe). An open with them (a sync) refuses a device
 // another program holds, holds it the same ways (a lock file and an flock, on Unix-like systems)
-// while open, sets the line, and gives the device its former line settings back on closing.
+// while open, sets the line, and on closing gives the device its former line settings back where it
+// still has the ones set here.
 class SystemSerialComm final : public SerialComm {
 public:
     explicit SystemSerialComm(PortMap portMap = {});
@@ -41,8 +42,9 @@ public:
     void setSettings(const QString& settings) override;
 
     bool portOpen() const override;
-    // Closing discards this program's bytes that have not reached the line yet (wait for
-    // outBufferCount() == 0 first), so it never waits for a slow line to drain.
+    // Closing drops the bytes still waiting in this program (wait for outBufferCount() == 0
+    // first) and leaves the system's queue, where another program's may wait, to the system; it
+    // does not wait long for a line that does not drain.
     void setPortOpen(bool open) override;
     std::optional<CommError> tryOpen() override;
 

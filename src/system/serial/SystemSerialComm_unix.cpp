@@ -17,9 +17,7 @@
 #include "system/serial/DeviceClaim.h"
 #include "system/serial/LineTermios.h"
 
-namespace quenterra {
-
-namespace serial_system {
+namespace quenterra::serial_system {
 namespace {
 
 using Kind = CommError::Kind;
@@ -60,7 +58,7 @@ private:
     [[noreturn]] void fail(int error, const QString& doing);
     void throwIfGone() const;
     void handOver();
-    void restoreThroughNewDescriptor() const;
+    bool restoreThrough(int fd) const;
 
     DeviceClaim claim_;
     int fd_;
@@ -69,46 +67,36 @@ private:
     std::unique_ptr<QSocketNotifier> writable_;  // while bytes wait
     std::optional<termios> former_;  // the line as it was found, once this program has set it
     termios set_{};                  // the line as this program set it, as the device shows it
-    QByteArray waiting_;             // bytes the system has not taken yet
-    bool wrote_ = false;
-    QString gone_;  // why the device takes no more bytes; empty while it does
+    QByteArray waiting_;             // bytes the system has not taken yet: dropped at the close
+    QString gone_;                   // why the device takes no more bytes; empty while it does
 };
 
 UnixPort::~UnixPort()
 {
-    if (!former_) {
-        return;  // opened as it was: closed as it was, nothing changed
-    }
-    if (!gone_.isEmpty()) {
-        restoreThroughNewDescriptor();
+    if (!former_ || (gone_.isEmpty() && restoreThrough(fd_))) {
         return;
     }
-    // A tty's last close waits until its queue has drained: this program's bytes that have not
-    // left are dropped instead. A device that was not written to keeps its queue.
-    int queued = 0;
-    if (wrote_ && (!waiting_.isEmpty() || (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0))) {
-        ::tcflush(fd_, TCOFLUSH);
-    }
-    if (::tcsetattr(fd_, TCSANOW, &*former_) != 0) {
-        restoreThroughNewDescriptor();
+    // The descriptor of a device that was hung up answers nothing any more; a new one reaches it.
+    const int fd = ::open(QFile::encodeName(location_).constData(),
+                          O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        restoreThrough(fd);
+        ::close(fd);
     }
 }
 
-// The descriptor of a device that was hung up answers nothing any more; a new one reaches the
-// device, where the line still has this program's settings, unless another program has set it
-// since.
-void UnixPort::restoreThroughNewDescriptor() const
+// The line's former settings come back only where it still has this program's: another program's
+// choice since then stays. False when the line tells nothing through fd.
+bool UnixPort::restoreThrough(int fd) const
 {
-    const int fd = ::open(QFile::encodeName(location_).constData(),
-                          O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return;  // gone for good
-    }
     termios now{};
-    if (::tcgetattr(fd, &now) == 0 && SameLine(now, set_)) {
+    if (::tcgetattr(fd, &now) != 0) {
+        return false;
+    }
+    if (SameLine(now, set_)) {
         ::tcsetattr(fd, TCSANOW, &*former_);
     }
-    ::close(fd);
+    return true;
 }
 
 void UnixPort::fail(int error, const QString& doing)
@@ -221,7 +209,6 @@ void UnixPort::write(const QByteArray& bytes)
 {
     throwIfGone();
     waiting_ += bytes;
-    wrote_ = true;
     handOver();
 }
 
@@ -258,5 +245,4 @@ std::unique_ptr<OpenPort> Open(const QString& path, const QString& port, const Q
     return opened;
 }
 
-}  // namespace serial_system
-}  // namespace quenterra
+}  // namespace quenterra::serial_system
