@@ -6,8 +6,6 @@
 #include <functional>
 #include <memory>
 
-class QAbstractNativeEventFilter;
-
 namespace quenterra {
 
 // The requests to close that come from outside the window: SIGTERM, SIGINT and SIGHUP on Unix-like
@@ -28,23 +26,18 @@ public:
     // Takes the loss of window for a request too.
     void watchWindow(const QWidget* window);
 
-    // Whether signals come as requests on this system: not on Windows, which sends a windowed
-    // program none.
-    static bool catchesSignals();
-
 private:
-    class WindowLoss;
-
-    // The system's own watch of the signals, calling signalled for each; it stops when the
-    // returned handle goes.
+    // The system's own watches, each stopping when its handle goes: of the signals, calling
+    // signalled for each; of the window, calling lost once another program destroyed it.
     static std::shared_ptr<void> watchSignals(std::function<void()> signalled);
+    static std::shared_ptr<void> watchLoss(const QWidget* window, std::function<void()> lost);
 
     void request();
 
     std::function<void(int)> request_;
     int count_ = 0;
     std::shared_ptr<void> signals_;
-    std::unique_ptr<WindowLoss> windowLoss_;
+    std::shared_ptr<void> windowLoss_;
 };
 
 }  // namespace quenterra

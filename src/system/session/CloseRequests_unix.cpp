@@ -1,6 +1,9 @@
 #include "system/session/CloseRequests.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,6 +11,10 @@
 #include <csignal>
 
 #include <array>
+
+#if __has_include(<xcb/xproto.h>)
+#include <xcb/xproto.h>
+#endif
 
 namespace quenterra {
 namespace {
@@ -88,6 +95,43 @@ private:
     std::array<bool, kSignals.size()> installed_{};
 };
 
+#if __has_include(<xcb/xproto.h>)
+// Watches the X11 events for the destruction of the window by someone else; Qt itself takes no
+// notice of it, and would go on without a window. Other platforms send no such event.
+class WindowLoss final : public QAbstractNativeEventFilter {
+public:
+    WindowLoss(const QWidget* window, std::function<void()> lost)
+        : window_(window), lost_(std::move(lost))
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~WindowLoss() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    WindowLoss(const WindowLoss&) = delete;
+    WindowLoss& operator=(const WindowLoss&) = delete;
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override
+    {
+        Q_UNUSED(result);
+        if (eventType != "xcb_generic_event_t" || !window_ ||
+            !window_->testAttribute(Qt::WA_WState_Created)) {
+            return false;
+        }
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        // The top bit of the type marks an event another client sent.
+        if ((event->response_type & ~0x80) == XCB_DESTROY_NOTIFY &&
+            static_cast<const xcb_destroy_notify_event_t*>(message)->window ==
+                window_->internalWinId()) {
+            QTimer::singleShot(0, QCoreApplication::instance(), lost_);  // after Qt's own handling
+        }
+        return false;
+    }
+
+private:
+    QPointer<const QWidget> window_;
+    std::function<void()> lost_;
+};
+#endif
+
 }  // namespace
 
 std::shared_ptr<void> CloseRequests::watchSignals(std::function<void()> signalled)
@@ -95,9 +139,14 @@ std::shared_ptr<void> CloseRequests::watchSignals(std::function<void()> signalle
     return std::make_shared<SignalWatch>(std::move(signalled));
 }
 
-bool CloseRequests::catchesSignals()
+std::shared_ptr<void> CloseRequests::watchLoss([[maybe_unused]] const QWidget* window,
+                                               [[maybe_unused]] std::function<void()> lost)
 {
-    return true;
+#if __has_include(<xcb/xproto.h>)
+    return std::make_shared<WindowLoss>(window, std::move(lost));
+#else
+    return {};  // no X11 here
+#endif
 }
 
 }  // namespace quenterra

@@ -10,9 +10,9 @@ std::shared_ptr<void> CloseRequests::watchSignals(std::function<void()> signalle
     return {};
 }
 
-bool CloseRequests::catchesSignals()
+std::shared_ptr<void> CloseRequests::watchLoss(const QWidget*, std::function<void()>)
 {
-    return false;
+    return {};  // Windows destroys no program's window behind its back
 }
 
 }  // namespace quenterra
