@@ -1,17 +1,56 @@
 #include "system/session/CloseRequests.h"
 
-namespace quenterra {
+#include <QThread>
 
-CloseRequests::CloseRequests(std::function<void(int count)> request)
-    : request_(std::move(request)), signals_(watchSignals([this] { this->request(); }))
+#include <cstdlib>
+
+namespace quenterra {
+namespace {
+
+CloseRequests* gWatch = nullptr;  // the watch whose endNow is still to run
+QtMessageHandler gFormerHandler = nullptr;
+
+}  // namespace
+
+CloseRequests::CloseRequests(std::function<void(int count)> request, std::function<void()> endNow)
+    : request_(std::move(request)),
+      endNow_(std::move(endNow)),
+      thread_(QThread::currentThread()),
+      system_(watchSystem([this] { this->request(); }, processEnds))
 {
+    gWatch = this;
+    [[maybe_unused]] static const bool exitWatched = std::atexit(processEnds) == 0;
 }
 
-CloseRequests::~CloseRequests() = default;
+CloseRequests::~CloseRequests()
+{
+    if (gWatch == this) {
+        gWatch = nullptr;
+    }
+}
 
 void CloseRequests::watchWindow(const QWidget* window)
 {
     windowLoss_ = watchLoss(window, [this] { request(); });
+}
+
+void CloseRequests::watchFatalMessages()
+{
+    gFormerHandler = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtFatalMsg) {
+                processEnds();
+            }
+            gFormerHandler(type, context, text);
+        });
+}
+
+void CloseRequests::processEnds()
+{
+    if (CloseRequests* watch = gWatch; watch && watch->thread_ == QThread::currentThread()) {
+        gWatch = nullptr;
+        watch->endNow_();
+    }
 }
 
 void CloseRequests::request()

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <algorithm>
 #include <array>
 
 #if __has_include(<xcb/xproto.h>)
@@ -19,9 +20,15 @@
 namespace quenterra {
 namespace {
 
-constexpr std::array<int, 3> kSignals{SIGTERM, SIGINT, SIGHUP};
+// The requests to close, then the other signals whose default is to end the process and that come
+// from outside it. Left out: the program's own faults (SIGSEGV, SIGABRT...), after which none of
+// its code can run safely (a fatal message is seen before its SIGABRT), and SIGXFSZ, raised by a
+// write of the save's own past the limit on a file's size, which the save sees fail.
+constexpr std::array kSignals{SIGTERM, SIGINT,  SIGHUP,    SIGQUIT, SIGUSR1, SIGUSR2,
+                              SIGPIPE, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
+constexpr size_t kRequestSignals = 3;
 
-// The pipe's end the handler writes to: one byte per signal. All the handler does.
+// The pipe's end the handler writes to: one byte per signal, its number. All the handler does.
 int gSignalPipe = -1;
 
 void NoteSignal(int signal)
@@ -34,7 +41,8 @@ void NoteSignal(int signal)
 
 class SignalWatch {
 public:
-    explicit SignalWatch(std::function<void()> signalled) : signalled_(std::move(signalled))
+    SignalWatch(std::function<void()> requested, std::function<void()> ending)
+        : requested_(std::move(requested)), ending_(std::move(ending))
     {
         if (gSignalPipe >= 0 || ::pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
             return;  // another watch has the signals, or there is no pipe: they keep their action
@@ -76,19 +84,28 @@ public:
     SignalWatch& operator=(const SignalWatch&) = delete;
 
 private:
-    // Every signal noted so far is one request.
+    // Every request noted so far is passed on; a signal that ends the process ends it, as it
+    // would have, once ending has run.
     void drain()
     {
         char bytes[16];
         ssize_t count = 0;
         while ((count = ::read(pipe_[0], bytes, sizeof bytes)) > 0) {
             for (ssize_t i = 0; i < count; ++i) {
-                signalled_();
+                const int signal = bytes[i];
+                if (std::count(kSignals.begin(), kSignals.begin() + kRequestSignals, signal) > 0) {
+                    requested_();
+                    continue;
+                }
+                ending_();
+                ::signal(signal, SIG_DFL);
+                ::raise(signal);
             }
         }
     }
 
-    std::function<void()> signalled_;
+    std::function<void()> requested_;
+    std::function<void()> ending_;
     std::array<int, 2> pipe_{-1, -1};
     std::unique_ptr<QSocketNotifier> notifier_;
     std::array<struct sigaction, kSignals.size()> former_{};
@@ -134,9 +151,10 @@ private:
 
 }  // namespace
 
-std::shared_ptr<void> CloseRequests::watchSignals(std::function<void()> signalled)
+std::shared_ptr<void> CloseRequests::watchSystem(std::function<void()> requested,
+                                                 std::function<void()> ending)
 {
-    return std::make_shared<SignalWatch>(std::move(signalled));
+    return std::make_shared<SignalWatch>(std::move(requested), std::move(ending));
 }
 
 std::shared_ptr<void> CloseRequests::watchLoss([[maybe_unused]] const QWidget* window,
