@@ -28,7 +28,8 @@ int main(int argc, char** argv)
     // font.
     quenterra::FontConfigurationAhead fontConfiguration;
 
-    // A fatal message of Qt's gives the device back and saves the settings before Qt aborts.
+    // A fatal message of Qt's gives the device back and saves the settings first; where no display
+    // can be opened, one line says so, not Qt's advice to reinstall the program.
     quenterra::CloseRequests::watchFatalMessages();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));

@@ -1,7 +1,9 @@
 #include "system/session/CloseRequests.h"
 
+#include <QGuiApplication>
 #include <QThread>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace quenterra {
@@ -9,6 +11,13 @@ namespace {
 
 CloseRequests* gWatch = nullptr;  // the watch whose endNow is still to run
 QtMessageHandler gFormerHandler = nullptr;
+
+QByteArray Described(const char* variable)
+{
+    return qEnvironmentVariableIsSet(variable)
+               ? QByteArray(variable) + "=\"" + qgetenv(variable) + '"'
+               : QByteArray(variable) + " not set";
+}
 
 }  // namespace
 
@@ -38,6 +47,15 @@ void CloseRequests::watchFatalMessages()
 {
     gFormerHandler = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            // No platform came up: none of those Qt tried could open its display.
+            if (type == QtFatalMsg && QGuiApplication::platformName().isEmpty() &&
+                qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+                const QByteArray line = "quenterra: no display could be opened (" +
+                                        Described("DISPLAY") + ", " + Described("WAYLAND_DISPLAY") +
+                                        ")\n";
+                std::fputs(line.constData(), stderr);
+                std::_Exit(1);
+            }
             if (type == QtFatalMsg) {
                 processEnds();
             }

@@ -39,7 +39,10 @@ public:
     void watchWindow(const QWidget* window);
 
     // Watches Qt's fatal messages from now on, for the process's whole run: the watch's endNow
-    // runs before Qt aborts.
+    // runs before Qt aborts. Where no platform could be opened (no display) and none was chosen
+    // with QT_QPA_PLATFORM, one line names DISPLAY and WAYLAND_DISPLAY with their values instead
+    // of Qt's advice to reinstall, and the program ends with status 1. Called before the
+    // application object is made.
     static void watchFatalMessages();
 
 private:
