@@ -92,8 +92,7 @@ private slots:
     {
         QFETCH(QString, how);
         FormRig rig(kNow);
-        const CloseRequests requests([&rig](int count) { rig.form.requestClose(count > 1); },
-                                     [&rig] { rig.form.endNow(); });
+        const CloseRequests requests([&rig](int count) { rig.form.requestClose(count > 1); });
         rig.form.load();
         rig.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
@@ -141,8 +140,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(int, sent);
         FormRig rig(kNow);
-        const CloseRequests requests([&rig](int count) { rig.form.requestClose(count > 1); },
-                                     [&rig] { rig.form.endNow(); });
+        const CloseRequests requests([&rig](int count) { rig.form.requestClose(count > 1); });
         // Without the brightness, which the save adds.
         QVERIFY(
             WriteFile(rig.settingsPath(), QByteArray(kTargetFile).replace("BrightValue=4\n", "")));

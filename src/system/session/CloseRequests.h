@@ -29,8 +29,9 @@ namespace quenterra {
 class CloseRequests {
 public:
     // Calls request on the event loop for each request, with how many there have been so far
-    // (1 for the first).
-    CloseRequests(std::function<void(int count)> request, std::function<void()> endNow);
+    // (1 for the first), and endNow when the process ends now (nothing, left out).
+    explicit CloseRequests(
+        std::function<void(int count)> request, std::function<void()> endNow = [] {});
     ~CloseRequests();
     CloseRequests(const CloseRequests&) = delete;
     CloseRequests& operator=(const CloseRequests&) = delete;
