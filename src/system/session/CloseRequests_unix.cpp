@@ -88,7 +88,7 @@ private:
     // would have, once ending has run.
     void drain()
     {
-        char bytes[16];
+        unsigned char bytes[16];
         ssize_t count = 0;
         while ((count = ::read(pipe_[0], bytes, sizeof bytes)) > 0) {
             for (ssize_t i = 0; i < count; ++i) {
