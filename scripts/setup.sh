@@ -5,10 +5,10 @@ QUENTERRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian/Ubuntu packages the program, its tests and its tools need. qt6-wayland lets the program
 # run natively on a Wayland desktop (without it, it runs through XWayland, or not at all where a
-# compositor has none).
+# compositor has none); libxcb1-dev describes the X11 events the program reads.
 QUENTERRA_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-wayland libfontconfig-dev
+    qt6-base-dev qt6-serialport-dev qt6-wayland libfontconfig-dev libxcb1-dev
     fonts-lato tzdata
 )
 

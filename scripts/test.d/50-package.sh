@@ -281,6 +281,22 @@ fi
     }
     [ ! -e /usr/bin/Vorlenta.ini ] || fail "the installed program wrote /usr/bin/Vorlenta.ini"
 
+    # Where no display can be opened (none named, or one that is not there, on X11 or Wayland),
+    # the program says so in one line of its own and ends with status 1: no abort, no core dump.
+    echo "package: starting /usr/bin/quenterra without a display"
+    for display in "-u DISPLAY" "DISPLAY=:9999" "WAYLAND_DISPLAY=nowhere XDG_SESSION_TYPE=wayland"; do
+        # shellcheck disable=SC2086  # the variables to set or unset, split on purpose
+        env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE $display \
+            HOME="$home" XDG_RUNTIME_DIR="$work/runtime" /usr/bin/quenterra >"$work/nodisplay.log" 2>&1 &&
+            status=0 || status=$?
+        if [ "$status" -ne 1 ] ||
+            ! tail -n 1 "$work/nodisplay.log" | grep -q '^quenterra: no display could be opened ('; then
+            show_log "$work/nodisplay.log"
+            fail "started with $display, the program ended with status $status"
+        fi
+    done
+    echo "package: without a display: $(tail -n 1 "$work/nodisplay.log"), status 1"
+
     echo "package: removing ${pulled[*]}"
     uninstall || {
         show_log "$work/remove.log"

@@ -362,12 +362,28 @@ void Form1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    unload();
+    event->accept();
+}
+
+void Form1::unload()
+{
     if (!unloaded_) {
         unloaded_ = true;
         settings_.save(settingsSelectors());  // a failed write stays silent; the program still ends
         timer1_->stop();
     }
-    event->accept();
+}
+
+void Form1::endNow()
+{
+    sync_->abandon();
+    try {
+        services_.comm.setPortOpen(false);
+    } catch (const CommError&) {
+        // Nothing more can be done for the port: the settings still matter.
+    }
+    unload();
 }
 
 void Form1::requestClose(bool atOnce)

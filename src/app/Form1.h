@@ -58,6 +58,11 @@ public:
     // step (sending nothing more) and closes the port, and the unload follows.
     void requestClose(bool atOnce);
 
+    // The process ends now, with no time for a close: the sync ends where it is, the port is
+    // closed (the device gets its settings back), and the settings are saved if no unload has
+    // saved them yet.
+    void endNow();
+
     // Whether the window has been unloaded (its settings saved).
     bool unloaded() const { return unloaded_; }
 
@@ -71,6 +76,7 @@ protected:
 
 private:
     void createControls();
+    void unload();
     void colourTexts();
     void onTimer1();
     void onCmdSend();

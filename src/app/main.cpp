@@ -28,6 +28,9 @@ int main(int argc, char** argv)
     // font.
     quenterra::FontConfigurationAhead fontConfiguration;
 
+    // A fatal message of Qt's gives the device back and saves the settings first; where no display
+    // can be opened, one line says so, not Qt's advice to reinstall the program.
+    quenterra::CloseRequests::watchFatalMessages();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
     // No display name: Qt would append it to every title ("Quenterra  Ver 2.00 — ..."). The
@@ -35,15 +38,22 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quenterra.Badge"));
 
     // A signal (the session ending, Ctrl+C, the terminal closed) or the loss of the window closes
-    // the window as its close box does, Messages on screen dismissed; asked again, at once.
+    // the window as its close box does, Messages on screen dismissed; asked again, at once. An end
+    // that leaves no time for that still gives the device back and saves the settings.
     quenterra::QtMessages messages;
-    quenterra::Form1* window = nullptr;
-    quenterra::CloseRequests closeRequests([&window, &messages](int count) {
-        messages.dismissAll();
-        if (window) {
-            window->requestClose(count > 1);
-        }
-    });
+    QPointer<quenterra::Form1> window;
+    quenterra::CloseRequests closeRequests(
+        [&window, &messages](int count) {
+            messages.dismissAll();
+            if (window) {
+                window->requestClose(count > 1);
+            }
+        },
+        [&window] {
+            if (window) {
+                window->endNow();
+            }
+        });
 
     quenterra::SystemClock clock;
     quenterra::SystemTickCounter ticks;

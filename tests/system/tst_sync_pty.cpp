@@ -9,10 +9,12 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 
 #include "badge/BadgeSync.h"
 #include "badge/PortSelection.h"
@@ -188,6 +190,9 @@ private slots:
             << "hang-up" << QByteArray() << "Send failed!";
         QTest::newRow("their bytes fill the queue") << "full" << QByteArray() << "Send timeout!";
         QTest::newRow("they set 4800 baud during the sync") << "4800" << sync << "";
+        QTest::newRow("exit() while the sync waits") << "exit()" << QByteArray() << "";
+        QTest::newRow("a fatal message while the sync waits") << "fatal" << QByteArray() << "";
+        QTest::newRow("SIGUSR1 while the sync waits") << "SIGUSR1" << QByteArray() << "";
     }
 
     void leavesTheDeviceAsItWas()
@@ -223,6 +228,30 @@ private slots:
             ::raise(SIGTERM);
             ::raise(SIGINT);
             rig.sync.cmdSendClick();
+        } else if (action == "exit()" || action == "fatal" || action == "SIGUSR1") {
+            // The process ends in the sync's wait: a child of the test's, which closes the port on
+            // its way out as the program does. (A fatal message ends it before Qt aborts it.)
+            std::fflush(nullptr);
+            if (::fork() == 0) {
+                qInstallMessageHandler(
+                    [](QtMsgType type, const QMessageLogContext&, const QString&) {
+                        type == QtFatalMsg ? ::_exit(4) : void();
+                    });
+                CloseRequests::watchFatalMessages();
+                CloseRequests requests([](int) {}, [&rig] { rig.comm.setPortOpen(false); });
+                rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 500)));
+                QTimer::singleShot(0, [&action] {
+                    action == "exit()"  ? std::exit(3)
+                    : action == "fatal" ? qFatal("a fatal message, as the test asks")
+                                        : void(::raise(SIGUSR1));
+                });
+                rig.sync.cmdSendClick();
+                ::_exit(0);
+            }
+            int status = 0;
+            ::wait(&status);
+            // Ended by its ending (exit(3), a fatal message's 4, SIGUSR1), not by a fault.
+            QVERIFY(status != 0 && (WIFEXITED(status) || WTERMSIG(status) == SIGUSR1));
         } else {
             if (action == "full") {
                 // They fill the queue once this program has set the line, while it waits to send.

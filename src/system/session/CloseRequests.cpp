@@ -1,60 +1,74 @@
 #include "system/session/CloseRequests.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QCoreApplication>
-#include <QTimer>
+#include <QGuiApplication>
+#include <QThread>
 
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
 
 namespace quenterra {
+namespace {
 
-// Watches the X11 events for the destruction of the window by someone else; Qt itself takes no
-// notice of it, and would go on without a window. Other platforms send no such event.
-class CloseRequests::WindowLoss final : public QAbstractNativeEventFilter {
-public:
-    WindowLoss(const QWidget* window, std::function<void()> lost)
-        : window_(window), lost_(std::move(lost))
-    {
-        QCoreApplication::instance()->installNativeEventFilter(this);
-    }
-    ~WindowLoss() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
-    WindowLoss(const WindowLoss&) = delete;
-    WindowLoss& operator=(const WindowLoss&) = delete;
+CloseRequests* gWatch = nullptr;  // the watch whose endNow is still to run
+QtMessageHandler gFormerHandler = nullptr;
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override
-    {
-        Q_UNUSED(result);
-        // An xcb DestroyNotify event: response type 17 (the top bit marks a sent event), the
-        // destroyed window's id at byte 8.
-        constexpr unsigned char kDestroyNotify = 17;
-        if (eventType != "xcb_generic_event_t" || !window_ ||
-            !window_->testAttribute(Qt::WA_WState_Created)) {
-            return false;
-        }
-        const auto* bytes = static_cast<const unsigned char*>(message);
-        quint32 destroyed = 0;
-        std::memcpy(&destroyed, bytes + 8, sizeof destroyed);
-        if ((bytes[0] & 0x7F) == kDestroyNotify && destroyed == quint32(window_->internalWinId())) {
-            QTimer::singleShot(0, QCoreApplication::instance(), lost_);  // after Qt's own handling
-        }
-        return false;
-    }
-
-private:
-    QPointer<const QWidget> window_;
-    std::function<void()> lost_;
-};
-
-CloseRequests::CloseRequests(std::function<void(int count)> request)
-    : request_(std::move(request)), signals_(watchSignals([this] { this->request(); }))
+QByteArray Described(const char* variable)
 {
+    return qEnvironmentVariableIsSet(variable)
+               ? QByteArray(variable) + "=\"" + qgetenv(variable) + '"'
+               : QByteArray(variable) + " not set";
 }
 
-CloseRequests::~CloseRequests() = default;
+}  // namespace
+
+CloseRequests::CloseRequests(std::function<void(int count)> request, std::function<void()> endNow)
+    : request_(std::move(request)),
+      endNow_(std::move(endNow)),
+      thread_(QThread::currentThread()),
+      system_(watchSystem([this] { this->request(); }, processEnds))
+{
+    gWatch = this;
+    [[maybe_unused]] static const bool exitWatched = std::atexit(processEnds) == 0;
+}
+
+CloseRequests::~CloseRequests()
+{
+    if (gWatch == this) {
+        gWatch = nullptr;
+    }
+}
 
 void CloseRequests::watchWindow(const QWidget* window)
 {
-    windowLoss_ = std::make_unique<WindowLoss>(window, [this] { request(); });
+    windowLoss_ = watchLoss(window, [this] { request(); });
+}
+
+void CloseRequests::watchFatalMessages()
+{
+    gFormerHandler = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            // No platform came up: none of those Qt tried could open its display.
+            if (type == QtFatalMsg && QGuiApplication::platformName().isEmpty() &&
+                qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+                const QByteArray line = "quenterra: no display could be opened (" +
+                                        Described("DISPLAY") + ", " + Described("WAYLAND_DISPLAY") +
+                                        ")\n";
+                std::fputs(line.constData(), stderr);
+                std::_Exit(1);
+            }
+            if (type == QtFatalMsg) {
+                processEnds();
+            }
+            gFormerHandler(type, context, text);
+        });
+}
+
+void CloseRequests::processEnds()
+{
+    if (CloseRequests* watch = gWatch; watch && watch->thread_ == QThread::currentThread()) {
+        gWatch = nullptr;
+        watch->endNow_();
+    }
 }
 
 void CloseRequests::request()

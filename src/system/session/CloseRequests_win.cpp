@@ -1,18 +1,26 @@
 #include "system/session/CloseRequests.h"
 
+#include <QGuiApplication>
+#include <QSessionManager>
+
 namespace quenterra {
 
 // Windows sends a windowed program no signals: Ctrl+C reaches console programs only, and
-// `taskkill` without /F asks the window to close, as its close box does.
-std::shared_ptr<void> CloseRequests::watchSignals(std::function<void()> signalled)
+// `taskkill` without /F asks the window to close, as its close box does. The end of the session
+// asks too (Qt tells WM_QUERYENDSESSION as commitDataRequest); Windows then ends the process once
+// WM_ENDSESSION is answered, which Qt tells as aboutToQuit before it answers: the end, now.
+std::shared_ptr<void> CloseRequests::watchSystem(std::function<void()> requested,
+                                                 std::function<void()> ending)
 {
-    Q_UNUSED(signalled);
-    return {};
+    auto watch = std::make_shared<QObject>();
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, watch.get(), requested);
+    QObject::connect(qApp, &QGuiApplication::aboutToQuit, watch.get(), ending);
+    return watch;
 }
 
-bool CloseRequests::catchesSignals()
+std::shared_ptr<void> CloseRequests::watchLoss(const QWidget*, std::function<void()>)
 {
-    return false;
+    return {};  // Windows destroys no program's window behind its back
 }
 
 }  // namespace quenterra
