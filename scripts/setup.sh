@@ -8,7 +8,7 @@ QUENTERRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # compositor has none).
 QUENTERRA_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-wayland libfontconfig-dev
+    qt6-base-dev qt6-serialport-dev qt6-wayland
     fonts-lato tzdata
 )
 

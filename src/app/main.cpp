@@ -4,7 +4,6 @@
 #include "system/serial/SerialDeviceList.h"
 #include "system/serial/SystemSerialComm.h"
 #include "system/session/CloseRequests.h"
-#include "system/session/FontConfigurationAhead.h"
 #include "system/session/QtEventPump.h"
 #include "system/session/QtMessages.h"
 #include "system/session/SystemClock.h"
@@ -22,11 +21,6 @@ int main(int argc, char** argv)
     if (quenterra::SerialListingTakesLong()) {
         serialDevices.startListing();
     }
-
-    // The font configuration needs no window either: it loads on a second core while the
-    // application object connects to the display, and is there when the window asks for its first
-    // font.
-    quenterra::FontConfigurationAhead fontConfiguration;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
@@ -53,7 +47,6 @@ int main(int argc, char** argv)
     const quenterra::SettingsLocation settings =
         quenterra::LocateSettings(quenterra::ProgramFolder(), quenterra::UserSettingsFolder());
 
-    fontConfiguration.wait();
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
                                quenterra::PortMap map = serialDevices.portMap(pins);
