@@ -1,17 +1,13 @@
 #include "app/Form1.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCompleter>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTimer>
 
 #include "app/Look.h"
@@ -106,12 +102,6 @@ void Form1::createControls()
     setFont(WindowFont());
     const QFont titleFont = TitleFont();
     const QFont countdownFont = CountdownFont();
-    // The controls are made under the window's font. An edit field lays out its first text in the
-    // application's font before it takes its own: made under the desktop's, the first one would
-    // look that font up among every face the machine has and load it, for nothing shown.
-    const QFont desktopFont = QApplication::font();
-    QApplication::setFont(font());
-    const auto restoreDesktopFont = qScopeGuard([&] { QApplication::setFont(desktopFont); });
     setFixedSize(Twips(9630), Twips(4170));
     // A window of fixed size: it can be minimised and closed, but it offers no maximising. On
     // Windows its border is the thin one of a fixed size, which offers no resizing either.
@@ -121,20 +111,15 @@ void Form1::createControls()
 
     // Each drop-down is given its edit field rather than made editable by setEditable(), which
     // would make its popup list with the list's views at once: the list comes when first opened.
-    // A drop-down makes a completer for a field that has none, to be thrown away at once (text is
-    // not completed here); this one stands in for them.
-    QCompleter noCompletion;
     // An editable drop-down with its items, no item chosen and its initial text.
-    auto selector = [&noCompletion](const char* name, QWidget* container, QRect geometry,
-                                    const QStringList& items, const QString& initialText,
-                                    bool shown) {
+    auto selector = [](const char* name, QWidget* container, QRect geometry,
+                       const QStringList& items, const QString& initialText, bool shown) {
         auto* combo = new QComboBox(container);
         combo->setObjectName(QString::fromLatin1(name));
         combo->setGeometry(geometry);
         combo->addItems(items);
         combo->setCurrentIndex(-1);
         auto* edit = new QLineEdit(combo);
-        edit->setCompleter(&noCompletion);
         combo->setLineEdit(edit);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // Text typed is kept as typed: no completion to an item, in no letter case.
@@ -300,11 +285,6 @@ void Form1::changeEvent(QEvent* event)
     // The desktop switched between light and dark, or to another style.
     if (event->type() == QEvent::PaletteChange) {
         colourTexts();
-    }
-    // The desktop's font changed: the application's font follows it (Messages show in it), as it
-    // would had the program never set it.
-    if (event->type() == QEvent::ThemeChange) {
-        QApplication::setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
     }
     QWidget::changeEvent(event);
 }

@@ -1,6 +1,5 @@
 #include "app/Look.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -43,6 +42,7 @@ QString desktopFamily()
 
 bool Installed(const QString& family)
 {
+    // Looked up in the list of families: QFontDatabase::hasFamily() would ask fontconfig for each.
     static const QStringList kFamilies = QFontDatabase::families();
     return kFamilies.contains(family, Qt::CaseInsensitive);
 }
@@ -55,18 +55,6 @@ QString WindowFamily()
 
 // The smallest size fitting goes down to; below it a text is left to be cut rather than unread.
 constexpr qreal kSmallestPointSize = 6;
-
-// Keeps a font change from a drop-down not yet shown: the drop-down would make its popup list
-// at once to give it the font (views, scroll bars, delegates, and the code of each in memory),
-// where the list, made when first opened, takes the drop-down's font then. What else the change
-// updates is updated again when the drop-down is first laid out and shown.
-class HoldFontChange final : public QObject {
-public:
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override
-    {
-        return event->type() == QEvent::FontChange;
-    }
-};
 
 // What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
 qreal lineEditExtra(const QFont& /*font*/)
@@ -110,45 +98,12 @@ qreal TextWidth(const QFont& font, const QString& text)
     return qMax(metrics.horizontalAdvance(text), ink.right()) - qMin(0.0, ink.left());
 }
 
-namespace {
-
-// Whether TextWidth(font, text) <= room, measuring the text's advance only where its ink leaves
-// that open (TextWidth measures both): the advance passes the ink's right edge by the last glyph's
-// side bearing at most, less than two of the font's widest glyphs.
-bool FitsIn(const QFont& font, const QString& text, qreal room)
-{
-    const QFontMetricsF metrics(font);
-    const QRectF ink = metrics.boundingRect(text);
-    const qreal inkWidth = ink.right() - qMin(0.0, ink.left());
-    if (inkWidth > room) {
-        return false;
-    }
-    if (inkWidth + 2 * metrics.maxWidth() <= room) {
-        return true;
-    }
-    return qMax(metrics.horizontalAdvance(text), ink.right()) - qMin(0.0, ink.left()) <= room;
-}
-
-}  // namespace
-
 QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extra)(const QFont&))
 {
-    // Each size tried costs a font and a measure of each text: the longest texts are measured
-    // first, and at the next size the one that did not fit, so that a size too big is seen at its
-    // first text.
-    QStringList order = texts;
-    std::stable_sort(order.begin(), order.end(),
-                     [](const QString& a, const QString& b) { return a.size() > b.size(); });
     auto fits = [&](const QFont& candidate) {
         const qreal room = width - (extra ? extra(candidate) : 0);
-        const auto tooWide = std::find_if(order.begin(), order.end(), [&](const QString& text) {
-            return !FitsIn(candidate, text, room);
-        });
-        if (tooWide == order.end()) {
-            return true;
-        }
-        std::rotate(order.begin(), tooWide, tooWide + 1);
-        return false;
+        return std::all_of(texts.begin(), texts.end(),
+                           [&](const QString& text) { return TextWidth(candidate, text) <= room; });
     };
     while (!fits(font) && font.pointSizeF() - 0.25 >= kSmallestPointSize) {
         font.setPointSizeF(font.pointSizeF() - 0.25);
@@ -178,13 +133,9 @@ void FitSelector(QComboBox* combo, const QStringList& texts)
     const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                        QStyle::SC_ComboBoxEditField, combo);
     const QMargins margins = combo->lineEdit()->textMargins();
-    HoldFontChange hold;
-    if (!combo->isVisible() && !combo->findChild<QAbstractItemView*>()) {
-        combo->installEventFilter(&hold);
-    }
-    combo->setFont(FittedFont(combo->font(), texts,
-                              field.width() - margins.left() - margins.right(), lineEditExtra));
-    combo->removeEventFilter(&hold);
+    // The edit field's font alone: the drop-down's own would make its popup list at once.
+    combo->lineEdit()->setFont(FittedFont(
+        combo->font(), texts, field.width() - margins.left() - margins.right(), lineEditExtra));
 }
 
 qreal Contrast(const QColor& a, const QColor& b)
@@ -204,12 +155,8 @@ qreal Contrast(const QColor& a, const QColor& b)
 QColor ReadableOn(const QColor& described, const QColor& window)
 {
     constexpr qreal kReadable = 4.5;
-    // A window is dark where white text stands out on it more than black text does: where its
-    // relative luminance is below 0.1791. No channel below 118 puts it at 0.1811 at least, so the
-    // usual light window is told without computing a contrast (which costs the maths library's
-    // power function its place in memory at every start).
-    const int darkest = qMin(qMin(window.red(), window.green()), window.blue());
-    if (darkest >= 118 || Contrast(window, Qt::white) <= Contrast(window, Qt::black)) {
+    // A window is dark where white text stands out on it more than black text does.
+    if (Contrast(window, Qt::white) <= Contrast(window, Qt::black)) {
         return described;
     }
     QColor colour = described;

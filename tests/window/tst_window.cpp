@@ -4,7 +4,6 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QFile>
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
@@ -89,15 +88,8 @@ class TestWindow : public QObject {
 private slots:
     void windowItself()
     {
-        const QFont desktopFont = QApplication::font();
         FormRig rig;
         Form1& form = rig.form;
-        // Messages show in the desktop's font, as it is and as the desktop changes it.
-        QCOMPARE(QApplication::font(), desktopFont);
-        QApplication::setFont(QFont(QStringLiteral("Serif"), 17));
-        QEvent themeChange(QEvent::ThemeChange);
-        QApplication::sendEvent(&form, &themeChange);
-        QCOMPARE(QApplication::font(), QFontDatabase::systemFont(QFontDatabase::GeneralFont));
         QCOMPARE(form.objectName(), QStringLiteral("Form1"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Quenterra  Ver 2.00"));
         QCOMPARE(form.size(), QSize(642, 278));
