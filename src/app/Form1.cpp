@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,7 +99,14 @@ void Form1::createControls()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quenterra  Ver 2.00"));
-    setWindowIcon(AppIcon());
+    QIcon icon;
+    for (const int size : {16, 32, 48}) {
+        // Read as PNG, not guessed: a guess asks every image format plugin, each loaded for it.
+        QImageReader reader(QStringLiteral(":/icon/quenterra-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
+    setWindowIcon(icon);
     setFont(WindowFont());
     const QFont titleFont = TitleFont();
     const QFont countdownFont = CountdownFont();

@@ -2,8 +2,6 @@
 
 #include <QColor>
 #include <QFont>
-#include <QIcon>
-#include <QImage>
 #include <QRect>
 #include <QStringList>
 
@@ -49,10 +47,5 @@ qreal Contrast(const QColor& a, const QColor& b);
 // described; on a dark one, where the described blue and red cannot be read, the nearest colour
 // of the same hue, mixed with white, that has a contrast of 4.5:1 at least.
 QColor ReadableOn(const QColor& described, const QColor& window);
-
-// The program's icon, drawn at size x size pixels.
-QImage DrawAppIcon(int size);
-// The icon with its 16, 32 and 48 pixel images.
-QIcon AppIcon();
 
 }  // namespace quenterra

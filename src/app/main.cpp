@@ -55,8 +55,8 @@ int main(int argc, char** argv)
                            }});
     window = &form;
     closeRequests.watchWindow(&form);
-    // The window's icon, drawn once, stands for the program too (a Message before the window
-    // shows has no window of its own to take it from).
+    // The window's icon stands for the program too (a Message before the window shows has no
+    // window of its own to take it from).
     QApplication::setWindowIcon(form.windowIcon());
     messages.setOwner(&form);
     form.load();
