@@ -184,12 +184,12 @@ void Form1::createControls()
     describe(comSele_, QStringLiteral("Port"), kPortDescription);
     FitSelector(comSele_, PortItems(kLastPortNumber));
 
-    // A frame without caption: an etched box, drawn without any image (the style's group box draws
-    // its frame from a pixmap, which loads the image plugins at the first paint).
+    // A frame without caption, as the style draws a panel's: Adwaita draws no group box, nor a box
+    // in the window's own light and dark shades.
     frame1_ = new QFrame(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     frame1_->setGeometry(TwipsRect(120, 600, 9375, 2775));
-    frame1_->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame1_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     describe(frame1_, QStringLiteral("Countdown and clock"), {});
 
     lblDJS_ = new QLabel(QStringLiteral("888:88:88:88"), frame1_);

@@ -294,7 +294,7 @@ private slots:
     }
 
     // The longest texts each control can show, whole in each Qt style a Debian desktop offers, at
-    // the scale factor the test runs with (CTest runs this at 1, 1.25, 1.5 and 2).
+    // the scale factor the test runs with (CTest runs this at 1, 1.25, 1.5 and 2); the frame drawn.
     void textsFit_data()
     {
         QTest::addColumn<QString>("style");
@@ -318,6 +318,7 @@ private slots:
             row("ComSele", "COM28");
             row("CmdSend", "Sync");
             row("CmdExit", "Exit");
+            row("Frame1", "");  // no text: its border is drawn
         }
     }
 
@@ -338,6 +339,18 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QWidget* widget = control(form, qPrintable(name));
+        if (name == u"Frame1") {
+            // A border in its first two pixels from the left, other than the window within it.
+            const QImage frame = widget->grab().toImage();
+            const int y = frame.height() / 2;
+            const int edge = qCeil(2 * frame.devicePixelRatio());
+            bool border = false;
+            for (int x = 0; x < edge; ++x) {
+                border = border || frame.pixel(x, y) != frame.pixel(2 * edge, y);
+            }
+            QVERIFY(border);
+            return;
+        }
         if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             // The edit field shows the text from its first letter, unscrolled, with the cursor
             // after the last one.
