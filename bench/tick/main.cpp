@@ -26,7 +26,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Look.h"
+#include "app/Fonts.h"
 #include "app/QtControls.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"

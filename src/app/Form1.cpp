@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/Look.h"
+#include "app/Fonts.h"
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"
 #include "settings/ControlLists.h"

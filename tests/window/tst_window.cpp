@@ -17,8 +17,8 @@
 #include <QTextLayout>
 #include <QTimer>
 
+#include "app/Fonts.h"
 #include "app/Form1.h"
-#include "app/Look.h"
 #include "countdown/ClockText.h"
 #include "settings/ControlLists.h"
 #include "support/Files.h"

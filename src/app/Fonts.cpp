@@ -1,4 +1,4 @@
-#include "app/Look.h"
+#include "app/Fonts.h"
 
 #include <QApplication>
 #include <QComboBox>
