@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "app/Fonts.h"
+#include "app/Form1.h"
 #include "app/QtControls.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"

@@ -10,14 +10,13 @@
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
-#include <cmath>
 
 #include "app/SlimComboStyle.h"
 
 namespace quenterra {
 namespace {
 
-QFont boldFont(const QString& family, qreal pointSize)
+QFont BoldFont(const QString& family, qreal pointSize)
 {
     QFont font(family);
     font.setPointSizeF(pointSize);
@@ -33,7 +32,7 @@ QFont boldFont(const QString& family, qreal pointSize)
     return font;
 }
 
-QString desktopFamily()
+QString DesktopFamily()
 {
     return QApplication::font().family();
 }
@@ -48,60 +47,34 @@ bool Installed(const QString& family)
 QString WindowFamily()
 {
     static const QString kLato = QStringLiteral("Lato");
-    return Installed(kLato) ? kLato : desktopFamily();
+    return Installed(kLato) ? kLato : DesktopFamily();
 }
 
 // The smallest size fitting goes down to; below it a text is left to be cut rather than unread.
 constexpr qreal kSmallestPointSize = 6;
 
-// What a line edit needs beside its text: its margins of 2 pixels each side and the cursor.
-qreal lineEditExtra(const QFont& /*font*/)
-{
-    return 2 * 2 + 1;
-}
-
-}  // namespace
-
-QFont WindowFont()
-{
-    return boldFont(WindowFamily(), 9.75);
-}
-
-QFont TitleFont()
-{
-    // Heavy sans faces in order of preference; Debian's fonts-lato gives "Lato Black".
-    static const char* const kHeavyFaces[] = {"Arial Black", "Lato Black", "Lato Heavy",
-                                              "Noto Sans Black", "DejaVu Sans"};
-    QString family = desktopFamily();
-    for (const char* face : kHeavyFaces) {
-        if (Installed(QString::fromLatin1(face))) {
-            family = QString::fromLatin1(face);
-            break;
-        }
-    }
-    QFont font = boldFont(family, 20.25);
-    font.setUnderline(true);
-    return font;
-}
-
-QFont CountdownFont()
-{
-    return boldFont(WindowFamily(), 39);
-}
-
-qreal TextWidth(const QFont& font, const QString& text)
+// Whether a text shows whole in a font in room pixels, drawn from the left or centred: its advance
+// fits, and so does its ink, which may reach past either end of it.
+bool Fits(const QFont& font, const QString& text, qreal room, bool centred)
 {
     const QFontMetricsF metrics(font);
+    const qreal advance = metrics.horizontalAdvance(text);
     const QRectF ink = metrics.boundingRect(text);
-    return qMax(metrics.horizontalAdvance(text), ink.right()) - qMin(0.0, ink.left());
+    if (!centred) {
+        return qMax(advance, ink.right()) <= room;
+    }
+    const qreal left = (room - advance) / 2;
+    return advance <= room && left + ink.left() >= 0 && left + ink.right() <= room;
 }
 
-QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extra)(const QFont&))
+// The font at its own size where each of texts fits into room pixels; else at the largest size
+// below, in steps of a quarter point, at which they all do.
+QFont FittedFont(QFont font, const QStringList& texts, qreal room, bool centred)
 {
     auto fits = [&](const QFont& candidate) {
-        const qreal room = width - (extra ? extra(candidate) : 0);
-        return std::all_of(texts.begin(), texts.end(),
-                           [&](const QString& text) { return TextWidth(candidate, text) <= room; });
+        return std::all_of(texts.begin(), texts.end(), [&](const QString& text) {
+            return Fits(candidate, text, room, centred);
+        });
     };
     while (!fits(font) && font.pointSizeF() - 0.25 >= kSmallestPointSize) {
         font.setPointSizeF(font.pointSizeF() - 0.25);
@@ -109,9 +82,39 @@ QFont FittedFont(QFont font, const QStringList& texts, qreal width, qreal (*extr
     return font;
 }
 
+}  // namespace
+
+QFont WindowFont()
+{
+    return BoldFont(WindowFamily(), 9.75);
+}
+
+QFont TitleFont()
+{
+    // Heavy sans faces in order of preference; Debian's fonts-lato gives "Lato Black".
+    static const char* const kHeavyFaces[] = {"Arial Black", "Lato Black", "Lato Heavy",
+                                              "Noto Sans Black", "DejaVu Sans"};
+    QString family = DesktopFamily();
+    for (const char* face : kHeavyFaces) {
+        if (Installed(QString::fromLatin1(face))) {
+            family = QString::fromLatin1(face);
+            break;
+        }
+    }
+    QFont font = BoldFont(family, 20.25);
+    font.setUnderline(true);
+    return font;
+}
+
+QFont CountdownFont()
+{
+    return BoldFont(WindowFamily(), 39);
+}
+
 void FitLabel(QLabel* label, const QStringList& texts)
 {
-    label->setFont(FittedFont(label->font(), texts, label->contentsRect().width()));
+    label->setFont(FittedFont(label->font(), texts, label->contentsRect().width(),
+                              label->alignment() & Qt::AlignHCenter));
 }
 
 void FitSelector(QComboBox* combo, const QStringList& texts)
@@ -130,39 +133,11 @@ void FitSelector(QComboBox* combo, const QStringList& texts)
     option.frame = combo->hasFrame();
     const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
                                                        QStyle::SC_ComboBoxEditField, combo);
+    // Less the text margins, the line edit's own 2 pixels each side and its cursor.
     const QMargins margins = combo->lineEdit()->textMargins();
+    const int room = field.width() - margins.left() - margins.right() - 2 * 2 - 1;
     // The edit field's font alone: the drop-down's own would make its popup list at once.
-    combo->lineEdit()->setFont(FittedFont(
-        combo->font(), texts, field.width() - margins.left() - margins.right(), lineEditExtra));
-}
-
-qreal Contrast(const QColor& a, const QColor& b)
-{
-    auto luminance = [](const QColor& colour) {
-        auto linear = [](qreal channel) {
-            return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
-               0.0722 * linear(colour.blueF());
-    };
-    const qreal first = luminance(a);
-    const qreal second = luminance(b);
-    return (qMax(first, second) + 0.05) / (qMin(first, second) + 0.05);
-}
-
-QColor ReadableOn(const QColor& described, const QColor& window)
-{
-    constexpr qreal kReadable = 4.5;
-    // A window is dark where white text stands out on it more than black text does.
-    if (Contrast(window, Qt::white) <= Contrast(window, Qt::black)) {
-        return described;
-    }
-    QColor colour = described;
-    for (int step = 1; step <= 255 && Contrast(colour, window) < kReadable; ++step) {
-        auto mix = [step](int channel) { return channel + (255 - channel) * step / 255; };
-        colour = QColor(mix(described.red()), mix(described.green()), mix(described.blue()));
-    }
-    return colour;
+    combo->lineEdit()->setFont(FittedFont(combo->font(), texts, room, false));
 }
 
 }  // namespace quenterra

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/Colours.h"
 #include "app/Fonts.h"
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"
