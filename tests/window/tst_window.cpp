@@ -75,23 +75,14 @@ bool drawable(const QFont& font, const QString& text)
                         [](const QGlyphRun& run) { return run.glyphIndexes().contains(0); });
 }
 
-// Where a text drawn in a font, centred in room pixels or from its left, is cut off: empty where
-// it shows whole.
-QString CutOff(const QFont& font, const QString& text, qreal room, bool centred)
+// Whether a text drawn in a font, centred in room pixels or from its left, shows whole.
+bool Whole(const QFont& font, const QString& text, qreal room, bool centred)
 {
     const QFontMetricsF metrics(font);
     const qreal advance = metrics.horizontalAdvance(text);
     const QRectF ink = metrics.boundingRect(text);
     const qreal left = centred ? (room - advance) / 2 : 0;
-    if (advance <= room && left + ink.left() >= 0 && left + ink.right() <= room) {
-        return {};
-    }
-    return QStringLiteral("%1: %2 px of ink at %3 in %4 px at %5 pt")
-        .arg(text)
-        .arg(ink.width())
-        .arg(left + ink.left())
-        .arg(room)
-        .arg(font.pointSizeF());
+    return advance <= room && left + ink.left() >= 0 && left + ink.right() <= room;
 }
 
 // A target a day, thirty minutes and fifteen seconds after the rigs' clock.
@@ -404,8 +395,8 @@ private slots:
         } else {
             room -= 2 * 4;  // a push button's own margins at the least
         }
-        const QString cut = CutOff(widget->font(), text, room, centred);
-        QVERIFY2(cut.isEmpty(), qPrintable(cut));
+        QVERIFY2(Whole(widget->font(), text, room, centred),
+                 qPrintable(QStringLiteral("cut at %1 pt").arg(widget->font().pointSizeF())));
     }
 
     // What a screen reader hears of each control; the hidden selectors stay hidden from it.
@@ -556,9 +547,8 @@ private slots:
                 if (!drawable(clockLabel->font(), text)) {
                     QSKIP(qPrintable("no font on this machine draws " + text));
                 }
-                const QString cut =
-                    CutOff(clockLabel->font(), text, clockLabel->contentsRect().width(), true);
-                QVERIFY2(cut.isEmpty(), qPrintable(cut));
+                QVERIFY2(Whole(clockLabel->font(), text, clockLabel->contentsRect().width(), true),
+                         qPrintable(text));
             }
         }
     }
