@@ -8,7 +8,7 @@ QUENTERRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # compositor has none); libxcb1-dev describes the X11 events the program reads.
 QUENTERRA_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-wayland libfontconfig-dev libxcb1-dev
+    qt6-base-dev qt6-serialport-dev qt6-wayland libxcb1-dev
     fonts-lato tzdata
 )
 

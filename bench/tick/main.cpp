@@ -26,7 +26,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Look.h"
+#include "app/Fonts.h"
+#include "app/Form1.h"
 #include "app/QtControls.h"
 #include "common/CountingMessages.h"
 #include "common/Median.h"

@@ -1,20 +1,18 @@
 #include "app/Form1.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCompleter>
-#include <QFontDatabase>
 #include <QFrame>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTimer>
 
-#include "app/Look.h"
+#include "app/Colours.h"
+#include "app/Fonts.h"
 #include "badge/PortSelection.h"
 #include "badge/PortTooltip.h"
 #include "settings/ControlLists.h"
@@ -102,16 +100,17 @@ void Form1::createControls()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quenterra  Ver 2.00"));
-    setWindowIcon(AppIcon());
+    QIcon icon;
+    for (const int size : {16, 32, 48}) {
+        // Read as PNG, not guessed: a guess asks every image format plugin, each loaded for it.
+        QImageReader reader(QStringLiteral(":/icon/quenterra-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
+    setWindowIcon(icon);
     setFont(WindowFont());
     const QFont titleFont = TitleFont();
     const QFont countdownFont = CountdownFont();
-    // The controls are made under the window's font. An edit field lays out its first text in the
-    // application's font before it takes its own: made under the desktop's, the first one would
-    // look that font up among every face the machine has and load it, for nothing shown.
-    const QFont desktopFont = QApplication::font();
-    QApplication::setFont(font());
-    const auto restoreDesktopFont = qScopeGuard([&] { QApplication::setFont(desktopFont); });
     setFixedSize(Twips(9630), Twips(4170));
     // A window of fixed size: it can be minimised and closed, but it offers no maximising. On
     // Windows its border is the thin one of a fixed size, which offers no resizing either.
@@ -121,20 +120,15 @@ void Form1::createControls()
 
     // Each drop-down is given its edit field rather than made editable by setEditable(), which
     // would make its popup list with the list's views at once: the list comes when first opened.
-    // A drop-down makes a completer for a field that has none, to be thrown away at once (text is
-    // not completed here); this one stands in for them.
-    QCompleter noCompletion;
     // An editable drop-down with its items, no item chosen and its initial text.
-    auto selector = [&noCompletion](const char* name, QWidget* container, QRect geometry,
-                                    const QStringList& items, const QString& initialText,
-                                    bool shown) {
+    auto selector = [](const char* name, QWidget* container, QRect geometry,
+                       const QStringList& items, const QString& initialText, bool shown) {
         auto* combo = new QComboBox(container);
         combo->setObjectName(QString::fromLatin1(name));
         combo->setGeometry(geometry);
         combo->addItems(items);
         combo->setCurrentIndex(-1);
         auto* edit = new QLineEdit(combo);
-        edit->setCompleter(&noCompletion);
         combo->setLineEdit(edit);
         combo->setInsertPolicy(QComboBox::NoInsert);
         // Text typed is kept as typed: no completion to an item, in no letter case.
@@ -191,12 +185,12 @@ void Form1::createControls()
     describe(comSele_, QStringLiteral("Port"), kPortDescription);
     FitSelector(comSele_, PortItems(kLastPortNumber));
 
-    // A frame without caption: an etched box, drawn without any image (the style's group box draws
-    // its frame from a pixmap, which loads the image plugins at the first paint).
+    // A frame without caption, as the style draws a panel's: Adwaita draws no group box, nor a box
+    // in the window's own light and dark shades.
     frame1_ = new QFrame(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     frame1_->setGeometry(TwipsRect(120, 600, 9375, 2775));
-    frame1_->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame1_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     describe(frame1_, QStringLiteral("Countdown and clock"), {});
 
     lblDJS_ = new QLabel(QStringLiteral("888:88:88:88"), frame1_);
@@ -320,11 +314,6 @@ void Form1::changeEvent(QEvent* event)
     // The desktop switched between light and dark, or to another style.
     if (event->type() == QEvent::PaletteChange) {
         colourTexts();
-    }
-    // The desktop's font changed: the application's font follows it (Messages show in it), as it
-    // would had the program never set it.
-    if (event->type() == QEvent::ThemeChange) {
-        QApplication::setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
     }
     QWidget::changeEvent(event);
 }

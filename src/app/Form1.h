@@ -26,6 +26,16 @@ class QTimer;
 
 namespace quenterra {
 
+// Positions and sizes are described in twips; 15 twips are one device-independent pixel.
+constexpr int Twips(int twips)
+{
+    return twips / 15;
+}
+constexpr QRect TwipsRect(int left, int top, int width, int height)
+{
+    return {Twips(left), Twips(top), Twips(width), Twips(height)};
+}
+
 // What the window reaches the outside world through.
 struct FormServices {
     const Clock& clock;

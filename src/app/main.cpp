@@ -4,7 +4,6 @@
 #include "system/serial/SerialDeviceList.h"
 #include "system/serial/SystemSerialComm.h"
 #include "system/session/CloseRequests.h"
-#include "system/session/FontConfigurationAhead.h"
 #include "system/session/QtEventPump.h"
 #include "system/session/QtMessages.h"
 #include "system/session/SystemClock.h"
@@ -22,11 +21,6 @@ int main(int argc, char** argv)
     if (quenterra::SerialListingTakesLong()) {
         serialDevices.startListing();
     }
-
-    // The font configuration needs no window either: it loads on a second core while the
-    // application object connects to the display, and is there when the window asks for its first
-    // font.
-    quenterra::FontConfigurationAhead fontConfiguration;
 
     // A fatal message of Qt's gives the device back and saves the settings first; where no display
     // can be opened, one line says so, not Qt's advice to reinstall the program.
@@ -63,7 +57,6 @@ int main(int argc, char** argv)
     const quenterra::SettingsLocation settings =
         quenterra::LocateSettings(quenterra::ProgramFolder(), quenterra::UserSettingsFolder());
 
-    fontConfiguration.wait();
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
                            [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
                                quenterra::PortMap map = serialDevices.portMap(pins);
@@ -72,8 +65,8 @@ int main(int argc, char** argv)
                            }});
     window = &form;
     closeRequests.watchWindow(&form);
-    // The window's icon, drawn once, stands for the program too (a Message before the window
-    // shows has no window of its own to take it from).
+    // The window's icon stands for the program too (a Message before the window shows has no
+    // window of its own to take it from).
     QApplication::setWindowIcon(form.windowIcon());
     messages.setOwner(&form);
     form.load();
