@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/Form1.h"
+#include "system/WindowPlatform.h"
 #include "system/serial/SerialDeviceList.h"
 #include "system/serial/SystemSerialComm.h"
 #include "system/session/CloseRequests.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv)
     // font.
     quenterra::FontConfigurationAhead fontConfiguration;
 
+    quenterra::ChooseWindowPlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
     // No display name: Qt would append it to every title ("Quenterra  Ver 2.00 — ..."). The
