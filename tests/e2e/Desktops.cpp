@@ -477,9 +477,8 @@ private:
 
     static QRect rect(const QJsonValue& value)
     {
-        return QRect(value[QStringLiteral("x")].toInt(), value[QStringLiteral("y")].toInt(),
-                     value[QStringLiteral("width")].toInt(),
-                     value[QStringLiteral("height")].toInt());
+        return {value[QStringLiteral("x")].toInt(), value[QStringLiteral("y")].toInt(),
+                value[QStringLiteral("width")].toInt(), value[QStringLiteral("height")].toInt()};
     }
 
     static void collect(const QJsonObject& node, qint64 pid, std::vector<ShownWindow>& shown)
