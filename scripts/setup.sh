@@ -12,16 +12,18 @@ QUENTERRA_PACKAGES=(
     fonts-lato tzdata
 )
 
-# What the tests need besides: a virtual display, keyboard, window manager and window properties
-# for the end-to-end test, and a Wayland compositor with its keyboard for its second run; the
-# accessibility bus and a client of it for what a screen reader hears; GNOME's Qt style (Adwaita,
-# Adwaita-Dark) for the window's texts; fonts of every script for the clock in every language;
-# clang for the fuzzer and the sanitizers, clang-format and clang-tidy for the checks of the code,
-# MinGW-w64 for the check of the Windows files, the checkers of the desktop files, and the Debian
-# package tools with lintian and man for the package's check.
+# What the tests need besides: a virtual display, keyboard, window manager, window properties and
+# pictures of the screen (ImageMagick) for the end-to-end test, and for its other runs the Wayland
+# compositors: sway with its keyboard and pictures (grim), GNOME's (mutter, with XWayland) and
+# KDE's (KWin, with its Breeze title bars); the accessibility bus and a client of it for what a
+# screen reader hears; GNOME's Qt style (Adwaita, Adwaita-Dark) for the window's texts; fonts of
+# every script for the clock in every language; clang for the fuzzer and the sanitizers,
+# clang-format and clang-tidy for the checks of the code, MinGW-w64 for the check of the Windows
+# files, the checkers of the desktop files, and the Debian package tools with lintian and man for
+# the package's check.
 QUENTERRA_TEST_PACKAGES=(
-    xvfb xauth xdotool openbox x11-utils
-    sway wtype
+    xvfb xauth xdotool openbox x11-utils imagemagick
+    sway wtype grim mutter xwayland kwin-wayland kwin-style-breeze
     at-spi2-core dbus-daemon python3-pyatspi
     adwaita-qt6
     fonts-noto-core fonts-wqy-microhei

@@ -52,21 +52,10 @@ EOF
     # No session bus of the caller's: the plain runs have none, as on a bare X server.
     unset DBUS_SESSION_BUS_ADDRESS QT_LINUX_ACCESSIBILITY_ALWAYS_ON QT_ACCESSIBILITY
 
-    # Xvfb picks a free display number itself and writes it once it accepts clients.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
-    XVFB_PID=$!
-    for _ in $(seq 100); do
-        [ -s "$WORK/display" ] && break
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    if [ ! -s "$WORK/display" ]; then
-        echo "$0: Xvfb did not start:" >&2
-        cat "$WORK/xvfb.log" >&2
-        exit 1
-    fi
-    DISPLAY=:$(tr -d '[:space:]' <"$WORK/display")
-    export DISPLAY
+    # shellcheck source=../../scripts/with-display
+    . "$ROOT/scripts/with-display"
+    quenterra_xvfb_start "$WORK/xvfb.log" || exit 1
+    XVFB_PID=$QUENTERRA_XVFB_PID
 }
 
 bench_cleanup() {

@@ -76,7 +76,7 @@ fi
     trap 'exit 143' TERM
     export DEBIAN_FRONTEND=noninteractive
 
-    for tool in cpack desktop-file-validate appstreamcli file lintian man xvfb-run xdotool; do
+    for tool in cpack desktop-file-validate appstreamcli file lintian man Xvfb xdotool; do
         command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing (scripts/setup.sh installs it)"
     done
     [ -f "$build/CMakeCache.txt" ] || fail "$build is no configured build folder"
@@ -239,8 +239,8 @@ fi
     fi
 
     # A settings file in the user's folder, with a target well inside the countdown's range, so the
-    # main window comes up at once. HOME, the XDG folders and TMPDIR (xvfb-run's too) point into the
-    # scratch folder, so the run leaves nothing behind, even when interrupted.
+    # main window comes up at once. HOME, the XDG folders and TMPDIR point into the scratch folder,
+    # so the run leaves nothing behind, even when interrupted.
     home=$work/home
     mkdir -p "$home/.config/quenterra" "$work/runtime"
     chmod 700 "$work/runtime"
@@ -253,7 +253,7 @@ fi
     env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
         XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$work" \
         QT_QPA_PLATFORM=xcb \
-        xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+        "$QUENTERRA_ROOT/scripts/with-display" bash -c '
             /usr/bin/quenterra >"$1" 2>&1 &
             pid=$!
             trap "kill $pid 2>/dev/null; wait $pid 2>/dev/null" EXIT

@@ -81,8 +81,8 @@ fi
     "$QUENTERRA_ROOT/scripts/wine-run" --prepare || fail "Wine cannot run here"
 
     echo "windows: running the tests under Wine"
-    xvfb-run -a -s "-screen 0 1024x768x24" \
-        timeout -k 10 900 ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" ||
+    "$QUENTERRA_ROOT/scripts/with-display" timeout -k 10 900 \
+        ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" ||
         fail "tests failed under Wine"
 
     echo "windows: packing the ZIP"
@@ -110,7 +110,7 @@ fi
         >"$work/unzipped/$folder/Vorlenta.ini"
     echo "windows: starting the unzipped quenterra.exe on a virtual display"
     # shellcheck disable=SC2016  # the script's variables are its own
-    env -u WINEPATH -u QT_QPA_PLATFORM xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    env -u WINEPATH -u QT_QPA_PLATFORM "$QUENTERRA_ROOT/scripts/with-display" bash -c '
         "$1" "$2" >"$3" 2>&1 &
         pid=$!
         trap "kill $pid 2>/dev/null; wait $pid 2>/dev/null" EXIT

@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/Form1.h"
+#include "system/WindowPlatform.h"
 #include "system/serial/SerialDeviceList.h"
 #include "system/serial/SystemSerialComm.h"
 #include "system/session/CloseRequests.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
     // A fatal message of Qt's gives the device back and saves the settings first; where no display
     // can be opened, one line says so, not Qt's advice to reinstall the program.
     quenterra::CloseRequests::watchFatalMessages();
+    quenterra::ChooseWindowPlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quenterra"));
     // No display name: Qt would append it to every title ("Quenterra  Ver 2.00 — ..."). The

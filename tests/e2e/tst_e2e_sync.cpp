@@ -1,11 +1,12 @@
 // The real program end to end, through its public interfaces only: the settings file beside it, the
 // keyboard of a real desktop, and the serial line, with the stand-in badge (quenterra-badge-sim) at
 // the far end of a pseudo-terminal. The desktop is an X display with a window manager (openbox),
-// or, with QUENTERRA_E2E_DESKTOP=wayland, a Wayland compositor (sway) the program runs on natively:
-// the same keys, read back as each desktop shows the windows.
+// or, as QUENTERRA_E2E_DESKTOP names it, a Wayland compositor: sway (wayland), GNOME's (gnome) or
+// KDE's (kde). The same keys, read back as each desktop shows the windows.
 
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -92,8 +93,8 @@ class TestEndToEnd : public QObject {
 private slots:
     void initTestCase()
     {
-        const bool wayland = qEnvironmentVariable("QUENTERRA_E2E_DESKTOP") == u"wayland";
-        desktop_ = wayland ? MakeWaylandDesktop() : MakeX11Desktop();
+        desktop_ = MakeDesktop(qEnvironmentVariable("QUENTERRA_E2E_DESKTOP"));
+        QVERIFY2(desktop_, "QUENTERRA_E2E_DESKTOP names no desktop");
         if (const auto failure = desktop_->start()) {
             desktop_.reset();
             if (failure->missing) {
@@ -134,7 +135,7 @@ private slots:
 
         Child quenterra(program);
         start(quenterra, folder.path(), *path);
-        const auto window = waitForWindow(quenterra, QStringLiteral("Quenterra  Ver 2.00"));
+        const auto window = waitForWindow(quenterra, kTitle);
         QVERIFY2(window, "the program's window did not appear");
         // The desktop gives the new window the keyboard, and focus starts on "Sync".
         QVERIFY2(window->active || becomesActive(quenterra, window->id), "the window got no focus");
@@ -188,10 +189,11 @@ private slots:
         QCOMPARE(badge.process.exitCode(), 0);
     }
 
-    // What the desktop shows: the bare titles of the window and of each Message, each a window of
-    // its own with the program's id, none offering to maximise, focus on "Sync", the keys that
-    // press it, and the port selector keeping the text typed into it. The target lies 5087 days
-    // past, so each sync that gets as far as the range check is refused.
+    // What the desktop shows: the bare titles of the window and of each Message with the program's
+    // id, none offering to maximise, each Message a dialog of the window once the window is shown,
+    // focus on "Sync", the keys that press it, and the port selector keeping the text typed into
+    // it. Asked to maximise, the window stays where and as it was. The target lies 5087 days past,
+    // so each sync that gets as far as the range check is refused.
     void desktopShowsWhatWasTyped()
     {
         QTemporaryDir folder;
@@ -234,6 +236,7 @@ private slots:
              {{{"Tab", "Tab", "ctrl+a"}, "com6"}, {{"Return", "Tab", "space"}}},
              "Error"},
         };
+        std::optional<ShownWindow> shown;  // the window as first shown
         for (const Step& step : steps) {
             qInfo("%s", step.what);
             for (const Keys& keys : step.keys) {
@@ -243,9 +246,18 @@ private slots:
             const auto message = waitForWindow(quenterra, title);
             QVERIFY2(message, qPrintable("no Message titled " + title));
             QCOMPARE(message->appId, appId());
-            QVERIFY(message->native);
+            QCOMPARE(message->native, desktop_->expectsNative());
             QVERIFY(!message->maximisable);
             QVERIFY(message->active || becomesActive(quenterra, message->id));
+            if (shown && message->owner) {
+                QCOMPARE(*message->owner, shown->id);
+            }
+            if (shown && &step == &steps[1]) {
+                const QString picture = QDir::current().filePath(
+                    "e2e-" + qEnvironmentVariable("QUENTERRA_E2E_DESKTOP", "x11") + ".png");
+                QVERIFY(desktop_->screenshot(picture));
+                qInfo("the screen with the Message: %s", qPrintable(picture));
+            }
             // Return presses OK. A key that came before the Message took the keyboard is lost:
             // until the Message has gone, Escape closes it too (and, should the Message be gone
             // by the time it comes, presses nothing in the window, as Return would).
@@ -259,12 +271,18 @@ private slots:
                 }
             }
 
-            const auto window = waitForWindow(quenterra, QStringLiteral("Quenterra  Ver 2.00"));
+            const auto window = waitForWindow(quenterra, kTitle);
             QVERIFY2(window, "the program's window did not appear");
             QCOMPARE(window->appId, appId());
-            QVERIFY(window->native);
+            QCOMPARE(window->native, desktop_->expectsNative());
             QVERIFY(!window->maximisable);
             QVERIFY(window->active || becomesActive(quenterra, window->id));
+            // Once the next Message has come, which the desktop took after the request.
+            if (!shown) {
+                shown = window;
+                QVERIFY(desktop_->tryMaximise(*window));
+            }
+            QCOMPARE(window->area, shown->area);
         }
 
         // Nothing reached the badge; Return on Exit ends the program.
@@ -279,7 +297,7 @@ private slots:
 
     // What a screen reader gets through the accessibility bus (AT-SPI): the countdown and the clock
     // with what they show, the advice on the ports, the idle progress bar empty, and the changes
-    // of the countdown announced, about once a second.
+    // of the countdown announced, about once a second. Its user's Return on Sync sends the frame.
     void screenReaderHears()
     {
         if (program_.underWine()) {
@@ -337,8 +355,8 @@ private slots:
         quenterra.process.setWorkingDirectory(folder.path());
         quenterra.process.start();
         QVERIFY(quenterra.process.waitForStarted(kWaitMs));
-        QVERIFY2(waitForWindow(quenterra, QStringLiteral("Quenterra  Ver 2.00")),
-                 "the program's window did not appear");
+        const auto window = waitForWindow(quenterra, kTitle);
+        QVERIFY2(window, "the program's window did not appear");
 
         Child reader(python, {QStringLiteral(QUENTERRA_SCREEN_READER), "quenterra", "3.5"});
         reader.process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -398,6 +416,10 @@ private slots:
                                     .arg(count)
                                     .arg(seconds)));
         }
+        // The user then presses Return on Sync, where focus starts: the badge gets the frame.
+        QVERIFY(window->active || becomesActive(quenterra, window->id));
+        QVERIFY(desktop_->press({{"Return"}}));
+        QVERIFY2(badge.waitForLine(QStringLiteral("^synced (.*)$")), badge.output.constData());
     }
 
 private:
@@ -427,11 +449,11 @@ private:
         QVERIFY(quenterra.process.waitForStarted(kWaitMs));
     }
 
-    // The program's shown window of exactly that title.
+    // The program's shown window of exactly that title, as the desktop shows it.
     std::optional<ShownWindow> find(const Child& quenterra, const QString& title)
     {
         for (const ShownWindow& window : desktop_->windows(quenterra.process.processId())) {
-            if (window.title == title) {
+            if (window.title == desktop_->shownTitle(title)) {
                 return window;
             }
         }
@@ -475,6 +497,7 @@ private:
                                     : desktop_->expectedAppId();
     }
 
+    static inline const QString kTitle = QStringLiteral("Quenterra  Ver 2.00");
     Program program_;
     std::unique_ptr<Desktop> desktop_;
 };

@@ -11,6 +11,7 @@ namespace {
 
 CloseRequests* gWatch = nullptr;  // the watch whose endNow is still to run
 QtMessageHandler gFormerHandler = nullptr;
+bool gPlatformForced = false;  // by the user, in QT_QPA_PLATFORM
 
 QByteArray Described(const char* variable)
 {
@@ -45,11 +46,12 @@ void CloseRequests::watchWindow(const QWidget* window)
 
 void CloseRequests::watchFatalMessages()
 {
+    gPlatformForced = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     gFormerHandler = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
             // No platform came up: none of those Qt tried could open its display.
             if (type == QtFatalMsg && QGuiApplication::platformName().isEmpty() &&
-                qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+                !gPlatformForced) {
                 const QByteArray line = "quenterra: no display could be opened (" +
                                         Described("DISPLAY") + ", " + Described("WAYLAND_DISPLAY") +
                                         ")\n";

@@ -1,0 +1,8 @@
+#include "system/WindowPlatform.h"
+
+namespace quenterra {
+
+// Windows draws every window's frame as the window asks.
+void ChooseWindowPlatform() {}
+
+}  // namespace quenterra
