@@ -1,7 +1,6 @@
 #include <QApplication>
 
 #include "app/Form1.h"
-#include "system/WindowPlatform.h"
 #include "system/serial/SerialDeviceList.h"
 #include "system/serial/SystemSerialComm.h"
 #include "system/session/CloseRequests.h"
@@ -9,6 +8,7 @@
 #include "system/session/QtMessages.h"
 #include "system/session/SystemClock.h"
 #include "system/session/SystemTickCounter.h"
+#include "system/session/WindowPlatform.h"
 #include "system/settingsfile/DiskSettingsFiles.h"
 #include "system/settingsfile/ProgramFolder.h"
 #include "system/settingsfile/SettingsLocation.h"

@@ -47,22 +47,21 @@ void CloseRequests::watchWindow(const QWidget* window)
 void CloseRequests::watchFatalMessages()
 {
     gPlatformForced = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
-    gFormerHandler = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            // No platform came up: none of those Qt tried could open its display.
-            if (type == QtFatalMsg && QGuiApplication::platformName().isEmpty() &&
-                !gPlatformForced) {
-                const QByteArray line = "quenterra: no display could be opened (" +
-                                        Described("DISPLAY") + ", " + Described("WAYLAND_DISPLAY") +
-                                        ")\n";
-                std::fputs(line.constData(), stderr);
-                std::_Exit(1);
-            }
-            if (type == QtFatalMsg) {
-                processEnds();
-            }
-            gFormerHandler(type, context, text);
-        });
+    gFormerHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context,
+                                               const QString& text) {
+        // No platform came up: none of those Qt tried could open its display.
+        if (type == QtFatalMsg && QGuiApplication::platformName().isEmpty() && !gPlatformForced) {
+            const QByteArray line = "quenterra: no display could be opened (" +
+                                    Described("DISPLAY") + ", " + Described("WAYLAND_DISPLAY") +
+                                    ")\n";
+            std::fputs(line.constData(), stderr);
+            std::_Exit(1);
+        }
+        if (type == QtFatalMsg) {
+            processEnds();
+        }
+        gFormerHandler(type, context, text);
+    });
 }
 
 void CloseRequests::processEnds()

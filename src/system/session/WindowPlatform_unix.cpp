@@ -1,4 +1,4 @@
-#include "system/WindowPlatform.h"
+#include "system/session/WindowPlatform.h"
 
 #include <QByteArray>
 #include <QtGlobal>
