@@ -216,6 +216,7 @@ private slots:
     void drainWait()
     {
         Rig rig;
+        rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 902)));  // sends at once
         rig.comm.drainPerRead = 1;
         int pumpsAtDrainEnd = 0;
         rig.pump.onPump = [&] {
@@ -231,6 +232,7 @@ private slots:
     void drainTimeout()
     {
         Rig rig;
+        rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 902)));  // sends at once
         rig.comm.drainPerRead = 0;
         const quint32 start = rig.ticks.now();
         rig.sync.cmdSendClick();

@@ -1,8 +1,9 @@
 #pragma once
 
 // A sync wired to the given serial component, tick counter and pump, with fake controls: the clock,
-// running with the tick counter, starts 98 ms before 2015-06-03 12:00, so that a sync sends at once
-// and its bytes, 100 ms on the line, land just after 12:00; the target, 2015-10-04 16:05:06, lies
+// running with the tick counter, starts 200 ms before 2015-06-03 12:00, so that a sync sends about a
+// tenth of a second later (however long the rig took to set up) and its bytes, 100 ms on the line,
+// land just after 12:00; the target, 2015-10-04 16:05:06, lies
 // 123 days 04:05:06 after that; brightness 4; the port selector says "COM3".
 
 #include "badge/BadgeSync.h"
@@ -12,7 +13,7 @@
 namespace quenterra::test {
 
 struct SyncControls {
-    FakeClock clock{QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 902))};
+    FakeClock clock{QDateTime(QDate(2015, 6, 3), QTime(11, 59, 59, 800))};
     FakeMessages messages;
     HiddenSelectors selectors;
     FakeSelector sele{{}, QStringLiteral("COM3")};
