@@ -1,10 +1,10 @@
 #pragma once
 
 // A sync wired to the given serial component, tick counter and pump, with fake controls: the clock,
-// running with the tick counter, starts 200 ms before 2015-06-03 12:00, so that a sync sends about a
-// tenth of a second later (however long the rig took to set up) and its bytes, 100 ms on the line,
-// land just after 12:00; the target, 2015-10-04 16:05:06, lies
-// 123 days 04:05:06 after that; brightness 4; the port selector says "COM3".
+// running with the tick counter, starts 200 ms before 2015-06-03 12:00, so that a sync sends about
+// a tenth of a second later (however long the rig took to set up) and its bytes, 100 ms on the
+// line, land just after 12:00; the target, 2015-10-04 16:05:06, lies 123 days 04:05:06 after that;
+// brightness 4; the port selector says "COM3".
 
 #include "badge/BadgeSync.h"
 #include "support/FakeSerialComm.h"
