@@ -64,6 +64,7 @@
 #include "common/CountingMessages.h"
 #include "common/Median.h"
 #include "pty/PseudoTerminal.h"
+#include "sim/BadgeStream.h"
 #include "support/NotingComm.h"
 #include "system/serial/SystemSerialComm.h"
 #include "system/session/QtEventPump.h"

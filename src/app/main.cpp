@@ -15,14 +15,6 @@
 
 int main(int argc, char** argv)
 {
-    // Listing the serial devices needs no window. Where it takes a while (Windows asks its device
-    // manager), it runs meanwhile and the port probe of the window load takes its result; on Linux,
-    // where it reads a few files of /sys, the probe lists them when it starts.
-    quenterra::SerialDeviceList serialDevices;
-    if (quenterra::SerialListingTakesLong()) {
-        serialDevices.startListing();
-    }
-
     // A fatal message of Qt's gives the device back and saves the settings first; where no display
     // can be opened, one line says so, not Qt's advice to reinstall the program.
     quenterra::CloseRequests::watchFatalMessages();
@@ -60,8 +52,9 @@ int main(int argc, char** argv)
         quenterra::LocateSettings(quenterra::ProgramFolder(), quenterra::UserSettingsFolder());
 
     quenterra::Form1 form({clock, messages, ticks, pump, msComm1, settings, files,
-                           [&msComm1, &serialDevices](const QMap<int, QString>& pins) {
-                               quenterra::PortMap map = serialDevices.portMap(pins);
+                           [&msComm1](const QMap<int, QString>& pins) {
+                               quenterra::PortMap map =
+                                   quenterra::SystemPortMap(quenterra::SystemSerialDevices(), pins);
                                msComm1.setPortMap(map);
                                return map;
                            }});

@@ -1,5 +1,6 @@
 #include "badge/PortMap.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QSet>
 
@@ -35,49 +36,6 @@ int NumberAfter(const QString& name, QStringView prefix)
     return digits.toInt();
 }
 
-// Orders names the way people count: digit runs compare as numbers ("ttyUSB2" < "ttyUSB10").
-bool NaturallyBefore(const QString& a, const QString& b)
-{
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (IsAsciiDigit(a[i]) && IsAsciiDigit(b[j])) {
-            const qsizetype aStart = i;
-            const qsizetype bStart = j;
-            while (i < a.size() && IsAsciiDigit(a[i])) {
-                ++i;
-            }
-            while (j < b.size() && IsAsciiDigit(b[j])) {
-                ++j;
-            }
-            QStringView aRun = QStringView(a).mid(aStart, i - aStart);
-            QStringView bRun = QStringView(b).mid(bStart, j - bStart);
-            while (aRun.size() > 1 && aRun.front() == u'0') {
-                aRun = aRun.mid(1);
-            }
-            while (bRun.size() > 1 && bRun.front() == u'0') {
-                bRun = bRun.mid(1);
-            }
-            if (aRun.size() != bRun.size()) {
-                return aRun.size() < bRun.size();
-            }
-            if (const int order = aRun.compare(bRun); order != 0) {
-                return order < 0;
-            }
-        } else {
-            if (a[i] != b[j]) {
-                return a[i] < b[j];
-            }
-            ++i;
-            ++j;
-        }
-    }
-    if (i < a.size() || j < b.size()) {
-        return i == a.size();
-    }
-    return a < b;  // equal up to leading zeros: still a fixed order
-}
-
 // The path by which two names of one device compare equal.
 QString CanonicalPath(const QString& path, const RealPath& realPath)
 {
@@ -96,10 +54,16 @@ struct Candidate {
     int uart;  // n for ttySn, -1 for any other device
 };
 
+// Names in the order people count: digit runs compare as numbers ("ttyUSB2" < "ttyUSB10").
 bool NumberedBefore(const Candidate& a, const Candidate& b)
 {
-    if (a.name != b.name) {
-        return NaturallyBefore(a.name, b.name);
+    static const QCollator kNatural = [] {
+        QCollator collator{QLocale(QLocale::English)};
+        collator.setNumericMode(true);
+        return collator;
+    }();
+    if (const int order = kNatural.compare(a.name, b.name); order != 0) {
+        return order < 0;
     }
     return a.device.path < b.device.path;
 }

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "badge/BadgeStream.h"
+#include "sim/BadgeStream.h"
 #include "badge/SyncFrame.h"
 #include "support/TestMain.h"
 

@@ -135,18 +135,6 @@ class TestSerialComm : public QObject {
     Q_OBJECT
 
 private slots:
-    // The listing started ahead is taken once; every later list() lists anew.
-    void listsDevicesAgain()
-    {
-        int listings = 0;
-        SerialDeviceList devices([&listings] {
-            return QList<SerialDevice>{{QStringLiteral("/dev/ttyUSB%1").arg(listings++), {}}};
-        });
-        devices.startListing();
-        QCOMPARE(devices.list().front().path, QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(devices.portMap({}).device(3)->path, QStringLiteral("/dev/ttyUSB1"));
-    }
-
     // The system's own listing (read from /sys on Linux) gives the devices Qt's serial port info
     // gives, under the same names, described alike where both describe them (Qt asks udev, which
     // may not know a device's model).

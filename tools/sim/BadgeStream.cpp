@@ -1,9 +1,16 @@
-#include "badge/BadgeStream.h"
+#include "sim/BadgeStream.h"
 
 #include <algorithm>
 
 namespace quenterra {
+
 namespace {
+
+// "0x0A" for 10.
+QString hexByte(quint8 byte)
+{
+    return QStringLiteral("0x") + QString::number(byte, 16).toUpper().rightJustified(2, u'0');
+}
 
 const QByteArray& wakeBytes()
 {
@@ -22,6 +29,53 @@ BadgeEvent failure(const QString& text)
 }
 
 }  // namespace
+
+FrameReading DecodeSyncFrame(const SyncFrame& bytes)
+{
+    struct Field {
+        int index;
+        const char* name;
+        bool bcd;
+        int highest;
+        qint32 CountdownFields::*target;
+    };
+    static constexpr Field kFields[] = {
+        {frame::kSeconds, "seconds", true, 59, &CountdownFields::Seconds},
+        {frame::kMinutes, "minutes", true, 59, &CountdownFields::Minutes},
+        {frame::kHours, "hours", true, 23, &CountdownFields::Hours},
+        {frame::kDayHundreds, "day hundreds digit", false, 9, nullptr},
+        {frame::kDayTens, "day tens digit", false, 9, nullptr},
+        {frame::kDayUnits, "day units digit", false, 9, nullptr},
+    };
+    auto fail = [](const QString& error) { return FrameReading{std::nullopt, error}; };
+
+    DecodedFrame decoded;
+    for (const Field& field : kFields) {
+        const quint8 byte = bytes[field.index];
+        const QString name = QString::fromLatin1(field.name);
+        if (field.bcd && ((byte >> 4) > 9 || (byte & 0x0F) > 9)) {
+            return fail(QStringLiteral("%1 byte %2 is not packed BCD (a digit above 9)")
+                            .arg(name, hexByte(byte)));
+        }
+        const int value = field.bcd ? (byte >> 4) * 10 + (byte & 0x0F) : byte;
+        if (value > field.highest) {
+            return fail(
+                QStringLiteral("%1 %2 out of range 0..%3").arg(name).arg(value).arg(field.highest));
+        }
+        if (field.target) {
+            decoded.fields.*field.target = value;
+        }
+    }
+    decoded.fields.Days =
+        bytes[frame::kDayHundreds] * 100 + bytes[frame::kDayTens] * 10 + bytes[frame::kDayUnits];
+
+    const quint8 code = bytes[frame::kBrightness];
+    if (!BrightnessLevel(code)) {
+        return fail(QStringLiteral("brightness code %1 above 3").arg(hexByte(code)));
+    }
+    decoded.brightnessCode = code;
+    return {decoded, QString()};
+}
 
 QString BadgeCountdownText(const CountdownFields& fields)
 {

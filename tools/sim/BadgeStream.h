@@ -11,6 +11,38 @@
 
 namespace quenterra {
 
+// The level from 1 to 4 whose brightness code this is (0 -> 4, 3 -> 1); nullopt for codes above 3.
+constexpr std::optional<int> BrightnessLevel(int code)
+{
+    if (code < 0 || code > 3) {
+        return std::nullopt;
+    }
+    return 4 - code;
+}
+
+// What a well-formed sync frame carries.
+struct DecodedFrame {
+    CountdownFields fields;  // 0 to 999 days 23:59:59
+    int brightnessCode = 0;  // 0 to 3
+
+    qint32 remaining() const
+    {
+        return ((fields.Days * 24 + fields.Hours) * 60 + fields.Minutes) * 60 + fields.Seconds;
+    }
+    friend bool operator==(const DecodedFrame&, const DecodedFrame&) = default;
+};
+
+// The outcome of reading a sync frame: the frame, or what is wrong with it.
+struct FrameReading {
+    std::optional<DecodedFrame> frame;
+    QString error;  // empty when frame holds a value
+};
+
+// The inverse of BuildSyncFrame. Fails, naming the first bad byte, on a BCD digit above 9, a field
+// out of its range (seconds and minutes 0..59, hours 0..23, each day digit 0..9) or a brightness
+// code above 3.
+FrameReading DecodeSyncFrame(const SyncFrame& bytes);
+
 // The countdown as the badge shows it: "123:04:05:06", the days in three digits.
 QString BadgeCountdownText(const CountdownFields& fields);
 

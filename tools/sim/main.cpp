@@ -23,7 +23,7 @@
 
 #include "SimLine.h"
 #include "badge/BadgeProtocol.h"
-#include "badge/BadgeStream.h"
+#include "sim/BadgeStream.h"
 
 namespace quenterra {
 namespace {

@@ -130,11 +130,6 @@ QList<SerialDevice> SystemSerialDevices()
     return devices;
 }
 
-bool SerialListingTakesLong()
-{
-    return false;  // some files of /sys: well under a millisecond
-}
-
 PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins)
 {
     return AssignPortNumbers(devices, pins, SystemConsoleNames(), RealDevicePath);

@@ -19,11 +19,6 @@ QList<SerialDevice> SystemSerialDevices()
     return devices;
 }
 
-bool SerialListingTakesLong()
-{
-    return true;  // Qt asks the system
-}
-
 PortMap SystemPortMap(const QList<SerialDevice>& devices, const QMap<int, QString>& pins)
 {
     return AssignPortNumbers(devices, pins, SystemConsoleNames(), RealDevicePath);
