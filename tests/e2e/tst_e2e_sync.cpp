@@ -22,6 +22,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 #include "Desktops.h"
 #include "support/TestMain.h"
 
@@ -106,8 +108,9 @@ private slots:
 
     void cleanupTestCase() { desktop_.reset(); }
 
-    // Sync with the keyboard: the badge gets the countdown and the brightness of the settings file.
-    // Exit then leaves the file with the same seven values and the pinned port untouched.
+    // Sync with the keyboard: the badge gets the countdown and the brightness of the settings file,
+    // and reaches zero at the target, although a second press held the sync with "Sending!" for a
+    // while. Exit then leaves the file with the same seven values and the pinned port untouched.
     void syncThenExit()
     {
         QTemporaryDir folder;
@@ -140,7 +143,10 @@ private slots:
         // The desktop gives the new window the keyboard, and focus starts on "Sync".
         QVERIFY2(window->active || becomesActive(quenterra, window->id), "the window got no focus");
         const qint64 pressedAt = QDateTime::currentSecsSinceEpoch();
-        QVERIFY(desktop_->press({{"space"}}));
+        QVERIFY(desktop_->press({{"space", "space"}}));
+        QVERIFY2(waitForWindow(quenterra, QStringLiteral("Waits")), "no Message \"Sending!\"");
+        QTest::qWait(1500);  // read
+        dismiss(quenterra, QStringLiteral("Waits"));
 
         const auto synced = badge.waitForLine(QStringLiteral("^synced (.*)$"));
         const qint64 seenAt = QDateTime::currentSecsSinceEpoch();
@@ -258,18 +264,7 @@ private slots:
                 QVERIFY(desktop_->screenshot(picture));
                 qInfo("the screen with the Message: %s", qPrintable(picture));
             }
-            // Return presses OK. A key that came before the Message took the keyboard is lost:
-            // until the Message has gone, Escape closes it too (and, should the Message be gone
-            // by the time it comes, presses nothing in the window, as Return would).
-            QVERIFY(desktop_->press({{"Return"}}));
-            const QDeadlineTimer deadline(kWaitMs);
-            while (find(quenterra, title)) {
-                QVERIFY2(!deadline.hasExpired(), qPrintable("the Message " + title + " stayed"));
-                QTest::qWait(1000);
-                if (find(quenterra, title)) {
-                    QVERIFY(desktop_->press({{"Escape"}}));
-                }
-            }
+            dismiss(quenterra, title);
 
             const auto window = waitForWindow(quenterra, kTitle);
             QVERIFY2(window, "the program's window did not appear");
@@ -298,8 +293,31 @@ private slots:
     // What a screen reader gets through the accessibility bus (AT-SPI): the countdown and the clock
     // with what they show, the advice on the ports, the idle progress bar empty, and the changes
     // of the countdown announced, about once a second. Its user's Return on Sync sends the frame.
+    // A user who may not open the badge's device (not in its group) is told so, and what to do,
+    // below the clock and with Sync, where focus starts: the whole session theirs (nobody, 65534).
+    void screenReaderHears_data()
+    {
+        QTest::addColumn<bool>("mayNotOpen");
+        QTest::newRow("the port's user") << false;
+        QTest::newRow("a user who may not open it") << true;
+    }
+
     void screenReaderHears()
     {
+        QFETCH(bool, mayNotOpen);
+        // A command as that user runs it.
+        const auto as = [mayNotOpen](QStringList command) {
+            return mayNotOpen ? QStringList{"setpriv", "--reuid=65534", "--regid=65534",
+                                            "--clear-groups", "--"} +
+                                    command
+                              : command;
+        };
+        if (mayNotOpen && (::geteuid() != 0 || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                           qEnvironmentVariable("QUENTERRA_E2E_DESKTOP", "x11") != u"x11")) {
+            QSKIP(
+                "as another user: run as root, on the X display (a compositor's socket is its "
+                "user's)");
+        }
         if (program_.underWine()) {
             QSKIP("a Windows program speaks to Windows' screen readers, not to AT-SPI");
         }
@@ -314,11 +332,12 @@ private slots:
         // its registry, started on demand, end with it.
         QTemporaryDir runtime;
         QVERIFY(runtime.isValid());
+        QVERIFY(!mayNotOpen || ::chown(QFile::encodeName(runtime.path()), 65534, 65534) == 0);
         QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
         session.insert(QStringLiteral("HOME"), runtime.path());
         session.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         Child bus(QStringLiteral("setsid"),
-                  {"dbus-daemon", "--session", "--nofork", "--print-address"});
+                  as({"dbus-daemon", "--session", "--nofork", "--print-address"}));
         bus.process.setProcessEnvironment(session);
         bus.process.start();
         const auto endSession = qScopeGuard([&bus] {
@@ -333,10 +352,13 @@ private slots:
         QTemporaryDir folder;
         const QString program = program_.copyInto(folder);
         QVERIFY(!program.isEmpty());
+        QVERIFY(QFile::setPermissions(
+            folder.path(), QFile::permissions(folder.path()) | QFile::ExeOther | QFile::ReadOther));
         Child badge(QStringLiteral(QUENTERRA_BADGE_SIM));
         badge.process.start();
         const auto path = badge.waitForLine(QStringLiteral("^COM7=(\\S+)$"));
         QVERIFY2(path, badge.output.constData());
+        QVERIFY(!mayNotOpen || QFile::setPermissions(*path, QFile::ReadOwner | QFile::WriteOwner));
         QFile file(folder.filePath(QStringLiteral("Vorlenta.ini")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(file.write(settingsText({{"Ports", {"COM7=" + *path}},
@@ -353,12 +375,16 @@ private slots:
         environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         quenterra.process.setProcessEnvironment(environment);
         quenterra.process.setWorkingDirectory(folder.path());
+        QStringList command = as({program});
+        quenterra.process.setProgram(command.takeFirst());
+        quenterra.process.setArguments(command);
         quenterra.process.start();
         QVERIFY(quenterra.process.waitForStarted(kWaitMs));
         const auto window = waitForWindow(quenterra, kTitle);
         QVERIFY2(window, "the program's window did not appear");
 
-        Child reader(python, {QStringLiteral(QUENTERRA_SCREEN_READER), "quenterra", "3.5"});
+        command = as({python, QStringLiteral(QUENTERRA_SCREEN_READER), "quenterra", "3.5"});
+        Child reader(command.takeFirst(), command);
         reader.process.setProcessChannelMode(QProcess::SeparateChannels);
         reader.process.setProcessEnvironment(session);
         reader.process.start();
@@ -399,11 +425,20 @@ private slots:
                 .match(clock[u"name"].toString())
                 .hasMatch(),
             qPrintable(clock[u"name"].toString()));
-        // Which device COM7 is, as the tooltip tells it.
+        // Which device COM7 is, as the tooltip tells it; or why it could not be opened.
         const QJsonObject port =
             find(QStringLiteral("combo box"), "description", "The serial port the badge is on");
-        QVERIFY2(port[u"description"].toString().contains("\nCOM7: " + *path),
+        const QString told = mayNotOpen ? "You may not open COM7 (" : "\nCOM7: ";
+        QVERIFY2(port[u"description"].toString().contains(told + *path),
                  qPrintable(port[u"description"].toString()));
+        if (mayNotOpen) {
+            const QString advice = find(QStringLiteral("label"), "name", told)[u"name"].toString();
+            QVERIFY2(advice.contains("\n"), "no advice below the clock, or none on what to do");
+            QVERIFY(find(QStringLiteral("push button"), "name", "Sync")[u"description"]
+                        .toString()
+                        .endsWith(advice));
+            return;  // Sync would say "Set Port Number Error!": there is no port to send on
+        }
         QCOMPARE(
             find(QStringLiteral("progress bar"), "name", "Sync progress")[u"value"].toDouble(-1),
             0.0);
@@ -471,6 +506,22 @@ private:
                 return std::nullopt;
             }
             QTest::qWait(100);
+        }
+    }
+
+    // Return presses OK. A key that came before the Message took the keyboard is lost: until the
+    // Message has gone, Escape closes it too (and, should the Message be gone by the time it comes,
+    // presses nothing in the window, as Return would).
+    void dismiss(const Child& quenterra, const QString& title)
+    {
+        QVERIFY(desktop_->press({{"Return"}}));
+        const QDeadlineTimer deadline(kWaitMs);
+        while (find(quenterra, title)) {
+            QVERIFY2(!deadline.hasExpired(), qPrintable("the Message " + title + " stayed"));
+            QTest::qWait(1000);
+            if (find(quenterra, title)) {
+                QVERIFY(desktop_->press({{"Escape"}}));
+            }
         }
     }
 
