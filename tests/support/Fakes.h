@@ -149,11 +149,6 @@ struct HiddenSelectors {
                 hour.listPosition(),  minute.listPosition(), second.listPosition(),
                 bright.listPosition()};
     }
-    QStringList texts() const
-    {
-        return {year.text(),   month.text(),  day.text(),   hour.text(),
-                minute.text(), second.text(), bright.text()};
-    }
 };
 
 class FakeCaption final : public Caption {
