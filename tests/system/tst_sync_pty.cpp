@@ -139,18 +139,6 @@ private slots:
                  "the port stays open for both pauses after the bytes have left");
     }
 
-    void twoSyncsInARow()
-    {
-        Rig rig;
-        MasterReader reader(rig.pty.master());
-        rig.sync.cmdSendClick();
-        rig.clock.set(QDateTime(QDate(2015, 6, 3), QTime(12, 0, 0, 902)));  // a second on
-        rig.sync.cmdSendClick();
-        QVERIFY(rig.messages.shown.empty());
-        QTRY_COMPARE(reader.received(),
-                     QByteArray::fromHex("48656C6C64 06050401020300 48656C6C64 05050401020300"));
-    }
-
     // The line goes away in the middle of a sync (the far end closes, as when a USB adapter is
     // pulled): the sync ends without hanging, the port is closed, and the next sync starts afresh.
     void theOtherEndClosesDuringASync()
