@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 namespace quenterra::test {
 
@@ -21,18 +22,6 @@ QByteArray MasterReader::received() const
     return received_;
 }
 
-MasterReader::Clock::time_point MasterReader::lastByteAt() const
-{
-    const std::lock_guard lock(mutex_);
-    return lastByteAt_;
-}
-
-MasterReader::Clock::time_point MasterReader::closedAt() const
-{
-    const std::lock_guard lock(mutex_);
-    return closedAt_;
-}
-
 void MasterReader::run(int master)
 {
     while (!stop_) {
@@ -42,20 +31,15 @@ void MasterReader::run(int master)
         }
         char buffer[256];
         const ssize_t count = ::read(master, buffer, sizeof buffer);
-        const auto now = Clock::now();
         const std::lock_guard lock(mutex_);
         if (count > 0) {
             received_.append(buffer, count);
-            lastByteAt_ = now;
         } else if (count < 0 && errno == EAGAIN) {
             continue;
         } else {
             // No holder of the slave is left. Before the program ever opened it this is the
             // normal state, so only a close after bytes counts.
-            if (!received_.isEmpty() && !closedAfterBytes_) {
-                closedAt_ = now;
-                closedAfterBytes_ = true;
-            }
+            closedAfterBytes_ = !received_.isEmpty();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }

@@ -134,7 +134,6 @@ private slots:
         QVERIFY(!rig.comm.portOpen());
         QTRY_VERIFY(reader.closedAfterBytes());
         QCOMPARE(reader.received(), QByteArray::fromHex("48656C6C64 06050401020300"));
-        QVERIFY2(reader.closedAt() >= reader.lastByteAt(), "closed only after every byte arrived");
         QVERIFY2(rig.comm.closedAt - rig.comm.drainedAt >= 202ms,
                  "the port stays open for both pauses after the bytes have left");
     }
