@@ -22,11 +22,13 @@
 
 #include "badge/PortMap.h"
 #include "pty/PseudoTerminal.h"
+#include "support/Files.h"
 #include "support/TestMain.h"
 #include "system/serial/SerialDeviceList.h"
 #include "system/serial/SystemSerialComm.h"
 
 using namespace quenterra;
+using namespace quenterra::test;
 
 namespace {
 
@@ -66,18 +68,10 @@ struct Rig {
     }
     // Where minicom and Qt's serial port put the lock file of /dev/pts/N.
     QString lockFile() const { return "/var/lock/LCK.." + slavePath.mid(5).replace('/', '_'); }
-    void writeLockFile(const QByteArray& content) const
-    {
-        QFile file(lockFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    }
     void lockAsAnotherProgram(const QByteArray& content)
     {
-        writeLockFile(content);
-        othersHolds.emplace_back([this, content] {
-            QFile file(lockFile());
-            return file.open(QIODevice::ReadOnly) && file.readAll() == content;
-        });
+        QVERIFY(WriteFile(lockFile(), content));
+        othersHolds.emplace_back([this, content] { return ReadFile(lockFile()) == content; });
     }
     bool slaveExclusive() const
     {
@@ -350,12 +344,10 @@ private slots:
     void holdsTheDeviceWhileOpen()
     {
         Rig rig;
-        rig.writeLockFile("  99999999\n");  // above any pid the system gives
+        QVERIFY(WriteFile(rig.lockFile(), "  99999999\n"));  // above any pid the system gives
         rig.comm.setPortOpen(true);
 
-        QFile lock(rig.lockFile());
-        QVERIFY(lock.open(QIODevice::ReadOnly));
-        QCOMPARE(lock.readLine(), QByteArray::number(::getpid()) + '\n');
+        QCOMPARE(ReadFile(rig.lockFile()).split('\n').first(), QByteArray::number(::getpid()));
         QVERIFY(!rig.slaveExclusive());
         QVERIFY(!rig.slaveLockable());
 
