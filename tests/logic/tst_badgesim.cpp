@@ -24,14 +24,6 @@ const QByteArray kWake = QByteArrayLiteral("Helld");
 const QByteArray kFrame = QByteArray::fromHex("06050401020300");
 const QString kSynced = QStringLiteral("synced 123:04:05:06 brightness 4 (code 0x00)");
 
-SyncFrame frameOf(const QByteArray& hex)
-{
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    SyncFrame frame{};
-    std::copy_n(bytes.begin(), std::min<qsizetype>(bytes.size(), frame.size()), frame.begin());
-    return frame;
-}
-
 // Feeds the chunks, then lets the line fall silent for good, and gives every event as its line.
 QStringList listen(const Chunks& chunks)
 {
@@ -125,7 +117,9 @@ private slots:
     {
         QFETCH(QByteArray, frame);
         QFETCH(QString, error);
-        const FrameReading reading = DecodeSyncFrame(frameOf(frame));
+        SyncFrame bytes{};
+        std::ranges::copy(QByteArray::fromHex(frame), bytes.begin());
+        const FrameReading reading = DecodeSyncFrame(bytes);
         QVERIFY(!reading.frame);
         QCOMPARE(reading.error, error);
     }
