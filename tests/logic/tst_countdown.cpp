@@ -13,14 +13,6 @@ using namespace quenterra::test;
 
 namespace {
 
-// The target selectors holding the given target, as the settings load leaves them.
-HiddenSelectors holding(int y, int mo, int d, int h, int mi, int s)
-{
-    HiddenSelectors selectors;
-    selectors.setTarget(y, mo, d, h, mi, s);
-    return selectors;
-}
-
 QDateTime local(int y, int mo, int d, int h, int mi, int s)
 {
     return {QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime};
@@ -78,8 +70,9 @@ private slots:
         QFETCH(QDateTime, target);
         QFETCH(int, remaining);
 
-        const HiddenSelectors targets = holding(selectors[0], selectors[1], selectors[2],
-                                                selectors[3], selectors[4], selectors[5]);
+        HiddenSelectors targets;
+        targets.setTarget(selectors[0], selectors[1], selectors[2], selectors[3], selectors[4],
+                          selectors[5]);
         const auto moment = ReadTargetMoment(targets.targets());
         QVERIFY(moment);
         QCOMPARE(moment->date, target.date());
@@ -148,7 +141,8 @@ private slots:
     {
         QFETCH(int, emptied);
         QFETCH(QDateTime, now);
-        HiddenSelectors targets = holding(2016, 1, 1, 0, 0, 0);
+        HiddenSelectors targets;
+        targets.setTarget(2016, 1, 1, 0, 0, 0);
         FakeSelector* selectors[] = {&targets.year, &targets.month,  &targets.day,
                                      &targets.hour, &targets.minute, &targets.second};
         if (emptied >= 0) {
