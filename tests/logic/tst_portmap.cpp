@@ -13,11 +13,6 @@ namespace {
 using Pins = QMap<int, QString>;
 using Parsed = std::optional<LineSettings>;
 
-QString Canonical(const QString& path)
-{
-    return path;
-}
-
 QList<SerialDevice> Listed(const QStringList& paths)
 {
     QList<SerialDevice> devices;
@@ -92,7 +87,8 @@ private slots:
         QFETCH(Pins, pins);
         QFETCH(QStringList, console);
         QFETCH(QStringList, expected);
-        QCOMPARE(Describe(AssignPortNumbers(Listed(listed), pins, console, Canonical)), expected);
+        const auto asListed = [](const QString& path) { return path; };
+        QCOMPARE(Describe(AssignPortNumbers(Listed(listed), pins, console, asListed)), expected);
     }
 
     // A pin through another name of a listed device (a link in /dev/serial/by-id) numbers it once.

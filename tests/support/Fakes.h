@@ -7,7 +7,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <vector>
 
@@ -23,8 +22,7 @@
 namespace quenterra::test {
 
 // A clock that shows what it is set to, to the millisecond (now() drops the fraction), and runs on
-// with a tick counter once given one; readings queued in `upcoming` are given out first, one per
-// read.
+// with a tick counter once given one.
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime now = QDateTime(QDate(2015, 6, 1), QTime(12, 0)))
@@ -38,7 +36,7 @@ public:
     }
     qint64 secsSinceEpoch() const override { return read().toSecsSinceEpoch(); }
     qint64 msecsSinceEpoch() const override { return read().toMSecsSinceEpoch(); }
-    void set(const QDateTime& now) const
+    void set(const QDateTime& now)
     {
         now_ = now;
         setAt_ = ticks_ ? ticks_->timeGetTime() : 0;
@@ -49,21 +47,16 @@ public:
         ticks_ = &ticks;
         set(now_);
     }
-    mutable std::deque<QDateTime> upcoming;
 
 private:
     QDateTime read() const
     {
-        if (!upcoming.empty()) {
-            set(upcoming.front());
-            upcoming.pop_front();
-        }
         return ticks_ ? now_.addMSecs(quint32(ticks_->timeGetTime() - setAt_)) : now_;
     }
 
-    mutable QDateTime now_;
+    QDateTime now_;
     TickCounter* ticks_ = nullptr;
-    mutable quint32 setAt_ = 0;
+    quint32 setAt_ = 0;
 };
 
 struct ShownMessage {
@@ -148,11 +141,6 @@ struct HiddenSelectors {
         return {year.listPosition(),  month.listPosition(),  day.listPosition(),
                 hour.listPosition(),  minute.listPosition(), second.listPosition(),
                 bright.listPosition()};
-    }
-    QStringList texts() const
-    {
-        return {year.text(),   month.text(),  day.text(),   hour.text(),
-                minute.text(), second.text(), bright.text()};
     }
 };
 

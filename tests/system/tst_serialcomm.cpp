@@ -19,15 +19,16 @@
 
 #include <algorithm>
 #include <functional>
-#include <utility>
 
 #include "badge/PortMap.h"
 #include "pty/PseudoTerminal.h"
+#include "support/Files.h"
 #include "support/TestMain.h"
 #include "system/serial/SerialDeviceList.h"
 #include "system/serial/SystemSerialComm.h"
 
 using namespace quenterra;
+using namespace quenterra::test;
 
 namespace {
 
@@ -67,18 +68,10 @@ struct Rig {
     }
     // Where minicom and Qt's serial port put the lock file of /dev/pts/N.
     QString lockFile() const { return "/var/lock/LCK.." + slavePath.mid(5).replace('/', '_'); }
-    void writeLockFile(const QByteArray& content) const
-    {
-        QFile file(lockFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    }
     void lockAsAnotherProgram(const QByteArray& content)
     {
-        writeLockFile(content);
-        othersHolds.emplace_back([this, content] {
-            QFile file(lockFile());
-            return file.open(QIODevice::ReadOnly) && file.readAll() == content;
-        });
+        QVERIFY(WriteFile(lockFile(), content));
+        othersHolds.emplace_back([this, content] { return ReadFile(lockFile()) == content; });
     }
     bool slaveExclusive() const
     {
@@ -231,114 +224,96 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("open");
         QTest::addColumn<QString>("mentions");
-        const auto row = [](const char* name, Kind kind, bool open, const Action& action,
-                            const QString& mentions = {}) {
+        const auto row = [](const char* name, Kind kind, bool open, const QString& mentions,
+                            const Action& action) {
             QTest::newRow(name) << action << int(kind) << open << mentions;
         };
-        row("unmapped number", Kind::NoSuchPort, false, [](Rig& r) {
+        row("unmapped number", Kind::NoSuchPort, false, "", [](Rig& r) {
             r.comm.setPortMap(PortMap());
             r.comm.setPortOpen(true);
         });
-        row("unmapped number, opened for a look", Kind::NoSuchPort, false, [](Rig& r) {
+        row("unmapped number, opened for a look", Kind::NoSuchPort, false, "", [](Rig& r) {
             r.comm.setPortMap(PortMap());
             if (const std::optional<CommError> failure = r.comm.tryOpen()) {
                 throw *failure;
             }
         });
-        row("pinned path missing", Kind::NoSuchPort, false, [](Rig& r) {
+        row("pinned path missing", Kind::NoSuchPort, false, "", [](Rig& r) {
             r.comm.setPortMap(Rig::MapOf(r.slavePath + "-gone"));
             r.comm.setPortOpen(true);
         });
         for (const char* device : {"/dev/null", "/dev/ptmx"}) {  // opening ptmx makes a terminal
-            row(
-                device, Kind::Device, false,
-                [device](Rig& r) {
-                    r.comm.setPortMap(Rig::MapOf(QString::fromLatin1(device)));
-                    r.comm.setPortOpen(true);
-                },
-                "not a serial device");
+            row(device, Kind::Device, false, "not a serial device", [device](Rig& r) {
+                r.comm.setPortMap(Rig::MapOf(QString::fromLatin1(device)));
+                r.comm.setPortOpen(true);
+            });
         }
-        row("held by another port", Kind::Busy, false, [](Rig& r) {
+        row("held by another port", Kind::Busy, false, "", [](Rig& r) {
             SystemSerialComm other(r.map);
             other.setCommPort(3);
             other.setPortOpen(true);
             r.comm.setPortOpen(true);
         });
         // Other programs' holds: the device is in use, and their locks stay as they were.
-        row(
-            "lock file of a live process, %10d", Kind::Busy, false,
-            [](Rig& r) {
-                r.lockAsAnotherProgram("         1\n");
-                r.comm.setPortOpen(true);
-            },
-            "process 1");
-        row(
-            "lock file in Qt's lines naming another program", Kind::Busy, false,
+        row("lock file of a live process, %10d", Kind::Busy, false, "process 1", [](Rig& r) {
+            r.lockAsAnotherProgram("         1\n");
+            r.comm.setPortOpen(true);
+        });
+        row("lock file in Qt's lines naming another program", Kind::Busy, false, "process 1",
             [](Rig& r) {
                 r.lockAsAnotherProgram("1\n/usr/bin/other\nhost\n");
                 r.comm.setPortOpen(true);
-            },
-            "process 1");
-        row(
-            "lock file naming no process", Kind::Busy, false,
-            [](Rig& r) {
-                r.lockAsAnotherProgram("");
-                r.comm.setPortOpen(true);
-            },
-            "names no process");
-        row(
-            "flock on the device", Kind::Busy, false,
-            [](Rig& r) {
+            });
+        row("lock file naming no process", Kind::Busy, false, "names no process", [](Rig& r) {
+            r.lockAsAnotherProgram("");
+            r.comm.setPortOpen(true);
+        });
+        row("flock on the device", Kind::Busy, false,
+            QStringLiteral("(process %1)").arg(::getpid()), [](Rig& r) {
                 r.otherHolder =
                     ::open(QFile::encodeName(r.slavePath).constData(), O_RDWR | O_NOCTTY);
                 QVERIFY(::flock(r.otherHolder, LOCK_EX | LOCK_NB) == 0);
                 r.othersHolds.emplace_back([&r] { return !r.slaveLockable(); });
                 r.comm.setPortOpen(true);
-            },
-            QStringLiteral("(process %1)").arg(::getpid()));
-        row(
-            "the terminal of another session", Kind::Busy, false,
-            [](Rig& r) {
-                int ready[2];
-                QVERIFY(::pipe(ready) == 0);
-                const QByteArray path = QFile::encodeName(r.slavePath);
-                if ((r.sessionLeader = ::fork()) == 0) {
-                    ::setsid();
-                    ::ioctl(::open(path.constData(), O_RDWR | O_NOCTTY), TIOCSCTTY, 0);
-                    ::_exit(::close(ready[1]) + ::pause());
-                }
-                ::close(ready[1]);
-                char none = 0;
-                QCOMPARE(::read(ready[0], &none, 1),
-                         0);  // the pipe's end: the child has its terminal
-                ::close(ready[0]);
-                r.comm.setPortOpen(true);
-            },
-            "the terminal of");
-        row(
-            "exclusive flag of another program", Kind::Busy, false,
-            [](Rig& r) {
-                QVERIFY(::ioctl(r.slave, TIOCEXCL) == 0);
-                r.othersHolds.emplace_back([&r] { return r.slaveExclusive(); });
-                r.comm.setPortOpen(true);
-            },
-            "exclusive use");
-        row("port 0", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(0); });
-        row("port 33", Kind::InvalidValue, false, [](Rig& r) { r.comm.setCommPort(33); });
-        row("bad settings", Kind::InvalidValue, false,
+            });
+        row("the terminal of another session", Kind::Busy, false, "the terminal of", [](Rig& r) {
+            int ready[2];
+            QVERIFY(::pipe(ready) == 0);
+            const QByteArray path = QFile::encodeName(r.slavePath);
+            if ((r.sessionLeader = ::fork()) == 0) {
+                ::setsid();
+                ::ioctl(::open(path.constData(), O_RDWR | O_NOCTTY), TIOCSCTTY, 0);
+                ::_exit(::close(ready[1]) + ::pause());
+            }
+            ::close(ready[1]);
+            char none = 0;
+            QCOMPARE(::read(ready[0], &none, 1), 0);  // the pipe's end: the child has its terminal
+            ::close(ready[0]);
+            r.comm.setPortOpen(true);
+        });
+        row("exclusive flag of another program", Kind::Busy, false, "exclusive use", [](Rig& r) {
+            QVERIFY(::ioctl(r.slave, TIOCEXCL) == 0);
+            r.othersHolds.emplace_back([&r] { return r.slaveExclusive(); });
+            r.comm.setPortOpen(true);
+        });
+        row("port 0", Kind::InvalidValue, false, "", [](Rig& r) { r.comm.setCommPort(0); });
+        row("port 33", Kind::InvalidValue, false, "", [](Rig& r) { r.comm.setCommPort(33); });
+        row("bad settings", Kind::InvalidValue, false, "",
             [](Rig& r) { r.comm.setSettings("1200,n,9,1"); });
-        row("port change while open", Kind::InvalidValue, true, [](Rig& r) {
+        row("port change while open", Kind::InvalidValue, true, "", [](Rig& r) {
             r.comm.setPortOpen(true);
             r.comm.setCommPort(4);
         });
-        row("open twice", Kind::InvalidValue, true, [](Rig& r) {
+        row("open twice", Kind::InvalidValue, true, "", [](Rig& r) {
             r.comm.setPortOpen(true);
             r.comm.setPortOpen(true);
         });
-        row("text while closed", Kind::NotOpen, false, [](Rig& r) { r.comm.output(QString("x")); });
-        row("bytes while closed", Kind::NotOpen, false,
+        row("text while closed", Kind::NotOpen, false, "",
+            [](Rig& r) { r.comm.output(QString("x")); });
+        row("bytes while closed", Kind::NotOpen, false, "",
             [](Rig& r) { r.comm.output(QByteArray("x")); });
-        row("count while closed", Kind::NotOpen, false, [](Rig& r) { r.comm.outBufferCount(); });
+        row("count while closed", Kind::NotOpen, false, "",
+            [](Rig& r) { r.comm.outBufferCount(); });
     }
     void refuses()
     {
@@ -369,43 +344,16 @@ private slots:
     void holdsTheDeviceWhileOpen()
     {
         Rig rig;
-        rig.writeLockFile("  99999999\n");  // above any pid the system gives
+        QVERIFY(WriteFile(rig.lockFile(), "  99999999\n"));  // above any pid the system gives
         rig.comm.setPortOpen(true);
 
-        QFile lock(rig.lockFile());
-        QVERIFY(lock.open(QIODevice::ReadOnly));
-        QCOMPARE(lock.readLine(), QByteArray::number(::getpid()) + '\n');
+        QCOMPARE(ReadFile(rig.lockFile()).split('\n').first(), QByteArray::number(::getpid()));
         QVERIFY(!rig.slaveExclusive());
         QVERIFY(!rig.slaveLockable());
 
         rig.comm.setPortOpen(false);
         QVERIFY(!QFile::exists(rig.lockFile()));
         QVERIFY(rig.slaveLockable());
-    }
-
-    void survivesTheOtherEndGoing()
-    {
-        Rig rig;
-        rig.comm.setPortOpen(true);
-        rig.comm.output(QByteArray(12, 'x'));
-        ::close(std::exchange(rig.master, -1));
-
-        bool reported = false;
-        QElapsedTimer clock;
-        clock.start();
-        while (!reported && !clock.hasExpired(5000)) {
-            QCoreApplication::processEvents();
-            try {
-                rig.comm.output(QByteArray("y"));
-                rig.comm.outBufferCount();
-            } catch (const CommError& error) {
-                QCOMPARE(error.kind(), Kind::Device);
-                reported = true;
-            }
-        }
-        QVERIFY(reported);
-        rig.comm.setPortOpen(false);
-        QVERIFY(!rig.comm.portOpen());
     }
 };
 
