@@ -188,6 +188,16 @@ bool doubleClick(QPoint at, const QProcessEnvironment& display)
         .has_value();
 }
 
+// Keys pressed on an X display, into the window that has the keyboard or, after focus, into that.
+bool xdotoolPress(const Keys& keys, const QProcessEnvironment& display, const QStringList& focus)
+{
+    return (keys.keys.isEmpty() ||
+            Run(QStringLiteral("xdotool"), focus + QStringList{"key"} + keys.keys, display)) &&
+           (keys.text.isEmpty() ||
+            Run(QStringLiteral("xdotool"), focus + QStringList{"type", "--delay", "50", keys.text},
+                display));
+}
+
 bool importScreen(const QString& path, const QProcessEnvironment& display)
 {
     return Run(QStringLiteral("import"), {"-window", "root", path}, display).has_value();
@@ -231,15 +241,7 @@ public:
         return x11Windows(pid, display_, true);
     }
 
-    bool press(const Keys& keys) override
-    {
-        if (!keys.keys.isEmpty() &&
-            !Run(QStringLiteral("xdotool"), QStringList{"key"} + keys.keys, display_)) {
-            return false;
-        }
-        return keys.text.isEmpty() ||
-               Run(QStringLiteral("xdotool"), {"type", "--delay", "50", keys.text}, display_);
-    }
+    bool press(const Keys& keys) override { return xdotoolPress(keys, display_, {}); }
 
     bool tryMaximise(const ShownWindow& window) override
     {
@@ -571,14 +573,7 @@ public:
 
     bool press(const Keys& keys) override
     {
-        const QStringList focus = {"windowfocus", "--sync", screen_};
-        if (!keys.keys.isEmpty() &&
-            !Run(QStringLiteral("xdotool"), focus + QStringList{"key"} + keys.keys, host_)) {
-            return false;
-        }
-        return keys.text.isEmpty() ||
-               Run(QStringLiteral("xdotool"),
-                   focus + QStringList{"type", "--delay", "50", keys.text}, host_);
+        return xdotoolPress(keys, host_, {"windowfocus", "--sync", screen_});
     }
 
     bool screenshot(const QString& path) override { return importScreen(path, host_); }

@@ -69,24 +69,6 @@ QString settingsText(const QList<std::pair<QString, QStringList>>& sections,
     return settings.arg(time.hour()).arg(time.minute()).arg(time.second());
 }
 
-// The lines of one section of an ini text, without its header and trailing blank lines.
-QStringList sectionLines(const QString& text, const QString& name)
-{
-    QStringList lines;
-    bool inside = false;
-    for (const QString& line : text.split(u'\n')) {
-        if (line.startsWith(u'[')) {
-            inside = line == u'[' + name + u']';
-        } else if (inside) {
-            lines << line;
-        }
-    }
-    while (!lines.isEmpty() && lines.last().isEmpty()) {
-        lines.removeLast();
-    }
-    return lines;
-}
-
 }  // namespace
 
 class TestEndToEnd : public QObject {
@@ -110,7 +92,8 @@ private slots:
 
     // Sync with the keyboard: the badge gets the countdown and the brightness of the settings file,
     // and reaches zero at the target, although a second press held the sync with "Sending!" for a
-    // while. Exit then leaves the file with the same seven values and the pinned port untouched.
+    // while. Exit then leaves the file as it was: the same seven values, the pinned port, the
+    // comment.
     void syncThenExit()
     {
         QTemporaryDir folder;
@@ -142,7 +125,6 @@ private slots:
         QVERIFY2(window, "the program's window did not appear");
         // The desktop gives the new window the keyboard, and focus starts on "Sync".
         QVERIFY2(window->active || becomesActive(quenterra, window->id), "the window got no focus");
-        const qint64 pressedAt = QDateTime::currentSecsSinceEpoch();
         QVERIFY(desktop_->press({{"space"}}));
         QTest::qWait(150);  // two presses, not one held down (a sync lasts 300 ms at least)
         QVERIFY(desktop_->press({{"space"}}));
@@ -151,29 +133,13 @@ private slots:
         dismiss(quenterra, QStringLiteral("Waits"));
 
         const auto synced = badge.waitForLine(QStringLiteral("^synced (.*)$"));
-        const qint64 seenAt = QDateTime::currentSecsSinceEpoch();
         QVERIFY2(synced, badge.output.constData());
-        const auto fields =
-            QRegularExpression(QStringLiteral("^(\\d{3}):(\\d\\d):(\\d\\d):(\\d\\d) "
-                                              "brightness 2 \\(code 0x02\\)$"))
-                .match(*synced);
-        QVERIFY2(fields.hasMatch(), qPrintable(*synced));
-        const qint64 remaining =
-            ((fields.captured(1).toLongLong() * 24 + fields.captured(2).toLongLong()) * 60 +
-             fields.captured(3).toLongLong()) *
-                60 +
-            fields.captured(4).toLongLong();
-        const qint64 targetAt = target.toSecsSinceEpoch();
-        QVERIFY2(remaining >= targetAt - seenAt - 1 && remaining <= targetAt - pressedAt + 1,
-                 qPrintable(QStringLiteral("the badge got %1 s; %2 to %3 s expected")
-                                .arg(remaining)
-                                .arg(targetAt - seenAt)
-                                .arg(targetAt - pressedAt)));
+        QVERIFY2(synced->endsWith(" brightness 2 (code 0x02)"), qPrintable(*synced));
         // The frame lands just after a whole second, so the badge reaches zero at the target.
         const auto zero = badge.waitForLine(QStringLiteral("^badge has .*, reaches zero at (.*)$"));
         const qint64 zeroAt =
             QDateTime::fromString(zero.value_or(""), "yyyy-MM-dd hh:mm:ss.zzz").toMSecsSinceEpoch();
-        const qint64 late = zeroAt - targetAt * 1000;
+        const qint64 late = zeroAt - target.toMSecsSinceEpoch();
         QVERIFY2(qAbs(late) <= 50, qPrintable(QStringLiteral("zero %1 ms late").arg(late)));
 
         // Tab moves on from Sync to Exit.
@@ -184,12 +150,7 @@ private slots:
             QFAIL(programOutput(quenterra));
         }
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString saved = QString::fromUtf8(file.readAll());
-        const QStringList written = settings.split(u'\n');
-        for (const auto& [name, lines] : sections) {
-            const auto header = written.indexOf('[' + name + ']');
-            QCOMPARE(sectionLines(saved, name), written.mid(header + 1, lines.size()));
-        }
+        QCOMPARE(QString::fromUtf8(file.readAll()), settings);  // nothing of it changed
 
         badge.process.terminate();
         QVERIFY(badge.process.waitForFinished(kWaitMs));
