@@ -91,7 +91,8 @@ private slots:
         QTest::addColumn<QList<int>>("fields");
         QTest::addColumn<bool>("inRange");
         QTest::addColumn<QString>("text");
-        const auto row = [](int remaining, QList<int> fields, bool inRange, const char* text) {
+        const auto row = [](int remaining, const QList<int>& fields, bool inRange,
+                            const char* text) {
             QTest::addRow("%d", remaining) << remaining << fields << inRange << QString(text);
         };
         row(0, {0, 0, 0, 0}, true, "  000:00:00:00  ");
