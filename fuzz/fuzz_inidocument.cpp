@@ -257,6 +257,7 @@ qint32 expectedInt(QByteArrayView text)
         if (text.sliced(pos).startsWith(prefix)) {
             base = prefixBase;
             pos += 2;
+            break;  // "0x0b" is eleven
         }
     }
     const auto digitOf = [](char c) {
